@@ -1,0 +1,94 @@
+#include "foundation/message_queue.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tw {
+namespace {
+
+void Signal(int fd) {
+  const uint64_t one = 1;
+  while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+  }
+}
+
+void Unsignal(int fd) {
+  uint64_t value;
+  while (::read(fd, &value, sizeof value) < 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+MessageQueue::MessageQueue() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+MessageQueue::~MessageQueue() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool MessageQueue::Post(Message message) {
+  std::deque<Message> dropped;  // freed outside the lock
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_ || fd_ < 0) {
+      dropped.push_back(std::move(message));
+      return false;
+    }
+    if (messages_.empty()) Signal(fd_);
+    messages_.push_back(std::move(message));
+  }
+  return true;
+}
+
+std::optional<Message> MessageQueue::TryGet() {
+  std::lock_guard lock(mutex_);
+  if (messages_.empty()) return std::nullopt;
+  Message message = std::move(messages_.front());
+  messages_.pop_front();
+  if (messages_.empty()) Unsignal(fd_);
+  return message;
+}
+
+std::optional<Message> MessageQueue::Get(Timeout timeout) {
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  for (;;) {
+    if (auto message = TryGet()) return message;
+    Timeout left = kInfinite;
+    if (timeout >= Timeout::zero()) {
+      left = timeout - std::chrono::duration_cast<Timeout>(Clock::now() - start);
+      if (left < Timeout::zero()) return std::nullopt;
+    }
+    if (!WaitForAny({this}, left).signaled()) {
+      if (auto message = TryGet()) return message;
+      return std::nullopt;
+    }
+  }
+}
+
+void MessageQueue::Close() {
+  std::deque<Message> dropped;
+  std::lock_guard lock(mutex_);
+  closed_ = true;
+  dropped.swap(messages_);
+  if (fd_ >= 0) Unsignal(fd_);
+}
+
+void MessageQueue::Reopen() {
+  std::lock_guard lock(mutex_);
+  closed_ = false;
+}
+
+size_t MessageQueue::size() const {
+  std::lock_guard lock(mutex_);
+  return messages_.size();
+}
+
+bool MessageQueue::TryAcquire() {
+  std::lock_guard lock(mutex_);
+  return !messages_.empty();
+}
+
+}  // namespace tw
