@@ -1,0 +1,39 @@
+// FileTime: a point in time as the page files store it, in 100-ns units since 1601-01-01 UTC;
+// zero means that there is no such time.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace tw {
+
+struct FileTime {
+  uint64_t ticks = 0;
+
+  static constexpr uint64_t kTicksPerSecond = 10'000'000;
+  // Seconds from 1601-01-01 to 1970-01-01.
+  static constexpr uint64_t kUnixEpochSeconds = 11'644'473'600;
+
+  constexpr bool IsZero() const { return ticks == 0; }
+  constexpr auto operator<=>(const FileTime&) const = default;
+
+  static FileTime FromTimespec(const timespec& ts);
+  static FileTime FromUnixSeconds(int64_t seconds);
+  timespec ToTimespec() const;
+  int64_t ToUnixSeconds() const;
+};
+
+// The current time in UTC.
+FileTime Now();
+
+// Signed difference a - b in seconds (fractions kept).
+double SecondsBetween(FileTime a, FileTime b);
+// The time moved by a signed number of seconds; times before 1601 become zero.
+FileTime AddSeconds(FileTime t, double seconds);
+
+// Local date and time without seconds, in the user's locale ("" for a zero time).
+std::string FormatForDisplay(FileTime t);
+
+}  // namespace tw

@@ -1,0 +1,37 @@
+// FolderWatch: change notification for one folder (not its subfolders), as a waitable descriptor.
+//
+// It becomes signalled when a file in the folder is created, deleted, moved, written, closed after
+// writing or has its attributes changed. Rearm() drains what has arrived so far, so that one wake
+// covers a whole burst of changes; the owner then looks at the folder itself.
+#pragma once
+
+#include <string>
+
+#include "foundation/waitable.h"
+#include "platform/error.h"
+
+namespace tw {
+
+class FolderWatch final : public Waitable {
+ public:
+  FolderWatch() = default;
+  ~FolderWatch() override;
+  FolderWatch(FolderWatch&& other) noexcept;
+  FolderWatch& operator=(FolderWatch&& other) noexcept;
+
+  static Result<FolderWatch> Create(const std::string& folder);
+
+  bool valid() const { return fd_ >= 0; }
+  // Drains the pending notifications; true if there were any.
+  bool Rearm();
+  void Close();
+
+  int wait_fd() const override { return fd_; }
+  bool TryAcquire() override { return true; }
+
+ private:
+  explicit FolderWatch(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+}  // namespace tw
