@@ -1,0 +1,45 @@
+// The string table: every numbered text the system shows or stores, with its number.
+//
+// Texts are used exactly as they stand. Numbers matter beyond display: a page in error with
+// `status` 1 stores the number of its message in `errorCode`, and HTTP status texts live at
+// 10000 + status.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+namespace str {
+inline constexpr uint32_t kCaption = 100;  // "Tidewell"
+inline constexpr uint32_t kRootKey = 102;
+inline constexpr uint32_t kNotEnoughMemory = 130;
+inline constexpr uint32_t kErrorAddingPage = 134;
+inline constexpr uint32_t kErrorTalkingToBrowser = 135;
+inline constexpr uint32_t kInternalError = 136;
+inline constexpr uint32_t kOptionsKey = 141;
+inline constexpr uint32_t kPageFolderName = 146;
+inline constexpr uint32_t kInternetSettingsKey = 148;
+inline constexpr uint32_t kDefaultUserAgent = 149;
+inline constexpr uint32_t kUnknownError = 150;
+inline constexpr uint32_t kUnknownErrorMoreInfo = 151;
+inline constexpr uint32_t kInvalidTitle = 159;
+inline constexpr uint32_t kSeriousPageError = 172;
+inline constexpr uint32_t kPageProcessingError = 173;
+inline constexpr uint32_t kFolderSettingsTemplate = 177;
+inline constexpr uint32_t kFolderInfoTip = 178;
+inline constexpr uint32_t kTooManyChanges = 180;
+inline constexpr uint32_t kPageErrorFormat = 205;
+inline constexpr uint32_t kCouldNotLoadPage = 206;
+// HTTP status texts are at kHttpStatusBase + status.
+inline constexpr uint32_t kHttpStatusBase = 10000;
+}  // namespace str
+
+// The text with this number, or nullopt when the table has none.
+std::optional<std::string_view> FindString(uint32_t id);
+// The text with this number, or "" when the table has none.
+std::string_view LoadString(uint32_t id);
+
+}  // namespace tw
