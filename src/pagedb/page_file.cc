@@ -1,0 +1,405 @@
+#include "pagedb/page_file.h"
+
+#include <cstring>
+#include <functional>
+
+#include "pagedb/title.h"
+#include "platform/file.h"
+#include "platform/file_system.h"
+
+namespace tw {
+namespace {
+
+// Reads the pieces of one page file, refusing any length that the bytes left cannot hold.
+class PageFileReader {
+ public:
+  static Result<PageFileReader> Open(const std::string& path) {
+    Result<File> file =
+        File::Open(path, OpenOptions{Access::kRead, Share::kRead, Disposition::kOpenExisting});
+    if (!file.ok()) return file.error();
+    Result<uint64_t> size = file->Size();
+    if (!size.ok()) return size.error();
+    return PageFileReader(std::move(*file), *size);
+  }
+
+  Error ReadHeader(PageHeader& header) {
+    PageHeaderBytes bytes{};
+    const size_t available = static_cast<size_t>(std::min<uint64_t>(remaining_, bytes.size()));
+    if (available < 2) return Error(err::kInvalidData);
+    if (Error e = Read(bytes.data(), available)) return e;
+    if ((bytes[0] | (bytes[1] << 8)) != kPageFileVersion) return Error(err::kInvalidData);
+    if (available < bytes.size()) return Error(err::kInvalidData);
+    header = DecodePageHeader(bytes);
+    return Error();
+  }
+
+  // A zero-terminated text of `length` bytes, terminator included; the text ends at the first zero.
+  Error ReadText(uint16_t length, std::string& out) {
+    if (Error e = ReadBytes(length, out)) return e;
+    const size_t end = out.find('\0');
+    if (end != std::string::npos) out.resize(end);
+    return Error();
+  }
+
+  Error ReadBytes(uint64_t length, std::string& out) {
+    if (length > remaining_) return Error(err::kInvalidData);
+    out.resize(static_cast<size_t>(length));
+    return Read(out.data(), out.size());
+  }
+
+  Error ReadMasks(uint32_t count, MaskList& masks) {
+    const uint64_t length = uint64_t{count} * kMaskEntrySize;
+    std::string bytes;
+    if (Error e = ReadBytes(length, bytes)) return e;
+    for (size_t pos = 0; pos < bytes.size(); pos += kMaskEntrySize) {
+      masks.Append(std::make_unique<MaskEntry>(U32(&bytes[pos]), U32(&bytes[pos + 4]),
+                                               U32(&bytes[pos + 8])));
+    }
+    return Error();
+  }
+
+  Error ReadFrame(FrameEntry& frame) {
+    std::string head;
+    if (Error e = ReadBytes(kFrameEntrySize, head)) return e;
+    const char* p = head.data();
+    frame.waitSeconds = U16(p);
+    frame.lastModified = FileTime{U64(p + 2)};
+    frame.expires = FileTime{U64(p + 10)};
+    frame.addressLength = U16(p + 18);
+    frame.maskCount = U32(p + 20);
+    frame.contentLength = U32(p + 24);
+    if (frame.addressLength != 0) {
+      if (Error e = ReadText(frame.addressLength, frame.address)) return e;
+    }
+    if (Error e = ReadBytes(frame.contentLength, frame.content)) return e;
+    return ReadMasks(frame.maskCount, frame.masks);
+  }
+
+ private:
+  PageFileReader(File file, uint64_t size) : file_(std::move(file)), remaining_(size) {}
+
+  Error Read(void* buffer, size_t size) {
+    if (Error e = file_.ReadExact(buffer, size)) {
+      // The file shrank under us or ended early: it is not the page file its lengths describe.
+      return e.code() == err::kHandleEof ? Error(err::kInvalidData) : e;
+    }
+    remaining_ -= size;
+    return Error();
+  }
+
+  static uint16_t U16(const char* p) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8));
+  }
+  static uint32_t U32(const char* p) { return U16(p) | (static_cast<uint32_t>(U16(p + 2)) << 16); }
+  static uint64_t U64(const char* p) { return U32(p) | (static_cast<uint64_t>(U32(p + 4)) << 32); }
+
+  File file_;
+  uint64_t remaining_;
+};
+
+// Serialises the pieces of a page file into an open file, through a buffer for the small pieces.
+class PageFileWriter {
+ public:
+  explicit PageFileWriter(File& file) : file_(file) {}
+
+  void U16(uint16_t v) {
+    buffer_.push_back(static_cast<char>(v));
+    buffer_.push_back(static_cast<char>(v >> 8));
+  }
+  void U32(uint32_t v) {
+    U16(static_cast<uint16_t>(v));
+    U16(static_cast<uint16_t>(v >> 16));
+  }
+  void Time(FileTime t) {
+    U32(static_cast<uint32_t>(t.ticks));
+    U32(static_cast<uint32_t>(t.ticks >> 32));
+  }
+  void Header(const PageHeader& header) {
+    const PageHeaderBytes bytes = EncodePageHeader(header);
+    buffer_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  }
+  // The text and its terminating zero.
+  void Text(const std::string& text) {
+    buffer_.append(text);
+    buffer_.push_back('\0');
+  }
+  void Masks(const MaskList& masks) {
+    for (const MaskEntry& mask : masks) {
+      U32(mask.index);
+      U32(mask.kind);
+      U32(mask.count);
+    }
+  }
+  Error Bytes(const std::string& bytes) {
+    if (bytes.size() < kDirectWrite) {
+      buffer_.append(bytes);
+      return Error();
+    }
+    if (Error e = Flush()) return e;
+    return file_.WriteAll(bytes);
+  }
+  Error Flush() {
+    Error e = file_.WriteAll(buffer_);
+    buffer_.clear();
+    return e;
+  }
+
+ private:
+  static constexpr size_t kDirectWrite = 64 * 1024;
+  File& file_;
+  std::string buffer_;
+};
+
+uint16_t AddressLengthOf(bool has_address, const std::string& address) {
+  return has_address ? static_cast<uint16_t>(address.size() + 1) : 0;
+}
+
+// The header a record is written with: its own fields, with version 1 and the lengths and counts
+// of the pieces actually written, so that the file always describes itself correctly.
+PageHeader HeaderToWrite(const PageRecord& record) {
+  PageHeader header = record.header();
+  header.version = kPageFileVersion;
+  header.addressLength = AddressLengthOf(record.has_address(), record.address);
+  header.contentLength = static_cast<uint32_t>(record.content.size());
+  header.maskCount = record.masks.count();
+  header.frameCount = record.frames.count();
+  return header;
+}
+
+Error WriteFrames(PageFileWriter& out, const FrameList& frames) {
+  for (const FrameEntry& frame : frames) {
+    out.U16(frame.waitSeconds);
+    out.Time(frame.lastModified);
+    out.Time(frame.expires);
+    out.U16(AddressLengthOf(frame.has_address(), frame.address));
+    out.U32(frame.masks.count());
+    out.U32(static_cast<uint32_t>(frame.content.size()));
+    if (frame.has_address()) out.Text(frame.address);
+    if (Error e = out.Bytes(frame.content)) return e;
+    out.Masks(frame.masks);
+  }
+  return Error();
+}
+
+// Holds the page's current file (when there is one) exclusively while a new one is written and
+// published, so that a writer fails while anyone has the page open and nobody sees a part.
+Error PublishPage(const std::string& path, CreateMode mode,
+                  const std::function<Error(PageFileWriter&)>& write) {
+  File current;
+  bool created_placeholder = false;
+  if (mode == CreateMode::kReplace) {
+    const OpenOptions existing{Access::kReadWrite, Share::kNone, Disposition::kOpenExisting};
+    Result<File> held = File::Open(path, existing);
+    if (!held.ok() && held.error().code() == err::kFileNotFound) {
+      // Hold the name while the page is written, so that a second writer waits its turn.
+      held =
+          File::Open(path, OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kCreateNew});
+      created_placeholder = held.ok();
+    }
+    if (!held.ok()) return held.error();
+    current = std::move(*held);
+  }
+  Result<AtomicFileWriter> writer = AtomicFileWriter::Begin(path);
+  Error e = writer.ok() ? Error() : writer.error();
+  if (e.ok()) {
+    PageFileWriter out(writer->file());
+    e = write(out);
+    if (e.ok()) e = out.Flush();
+    if (e.ok()) {
+      e = writer->Commit(mode == CreateMode::kNew ? AtomicFileWriter::Publish::kCreateNew
+                                                  : AtomicFileWriter::Publish::kReplace);
+    }
+  }
+  if (e && created_placeholder) (void)current.Unlink();
+  return e;
+}
+
+}  // namespace
+
+namespace {
+
+template <class Fill>
+Result<std::unique_ptr<PageRecord>> ReadNewRecord(const std::string& title, Fill fill) {
+  auto record = std::make_unique<PageRecord>();
+  record->title = title;
+  if (Error e = fill(*record)) return e;
+  return record;
+}
+
+// Reads header and address, and with `whole` the content, masks and frames.
+Error ReadInto(const std::string& folder, const std::string& title, bool whole,
+               PageRecord& record) {
+  Result<PageFileReader> reader = PageFileReader::Open(PagePath(folder, title));
+  if (!reader.ok()) return reader.error();
+  if (Error e = reader->ReadHeader(record.header())) return e;
+  if (record.addressLength != 0) {
+    if (Error e = reader->ReadText(record.addressLength, record.address)) return e;
+  }
+  if (!whole) {
+    // A summary holds no pieces beyond the address; its counts must not claim any.
+    record.contentLength = 0;
+    record.maskCount = 0;
+    record.frameCount = 0;
+    return Error();
+  }
+  if (Error e = reader->ReadBytes(record.contentLength, record.content)) return e;
+  if (Error e = reader->ReadMasks(record.maskCount, record.masks)) return e;
+  for (uint32_t i = 0; i < record.frameCount; ++i) {
+    auto frame = std::make_unique<FrameEntry>();
+    if (Error e = reader->ReadFrame(*frame)) return e;
+    record.frames.Append(std::move(frame));
+  }
+  return Error();
+}
+
+Error ReadWhole(const std::string& folder, const std::string& title, PageRecord& record) {
+  Error e = ReadInto(folder, title, true, record);
+  if (e) ClearRecord(record);
+  return e;
+}
+
+PageSummary SummaryWithAddress(const std::string& address) {
+  PageSummary summary;
+  summary.SetAddress(address);
+  return summary;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<PageRecord>> ReadPage(const std::string& folder, const std::string& title) {
+  return ReadNewRecord(title, [&](PageRecord& record) { return ReadWhole(folder, title, record); });
+}
+
+Error ReadPage(const std::string& folder, const std::string& title, PageRecord& record) {
+  ClearRecord(record);
+  return ReadWhole(folder, title, record);
+}
+
+Result<std::unique_ptr<PageRecord>> ReadPageSummaryRecord(const std::string& folder,
+                                                          const std::string& title) {
+  return ReadNewRecord(title,
+                       [&](PageRecord& record) { return ReadInto(folder, title, false, record); });
+}
+
+Result<PageHeader> ReadPageHeader(const std::string& folder, const std::string& title) {
+  Result<PageFileReader> reader = PageFileReader::Open(PagePath(folder, title));
+  if (!reader.ok()) return reader.error();
+  PageHeader header;
+  if (Error e = reader->ReadHeader(header)) return e;
+  return header;
+}
+
+Result<PageSummary> ReadPageSummary(const std::string& folder, const std::string& title) {
+  Result<PageFileReader> reader = PageFileReader::Open(PagePath(folder, title));
+  if (!reader.ok()) return reader.error();
+  PageSummary summary;
+  if (Error e = reader->ReadHeader(summary.header)) return e;
+  if (summary.header.addressLength != 0) {
+    if (Error e = reader->ReadText(summary.header.addressLength, summary.address)) return e;
+  }
+  return summary;
+}
+
+Error WritePage(const std::string& folder, const PageRecord& record) {
+  return PublishPage(PagePath(folder, record.title), CreateMode::kReplace,
+                     [&](PageFileWriter& out) {
+                       out.Header(HeaderToWrite(record));
+                       if (record.has_address()) out.Text(record.address);
+                       if (Error e = out.Bytes(record.content)) return e;
+                       out.Masks(record.masks);
+                       return WriteFrames(out, record.frames);
+                     });
+}
+
+Error WritePageHeader(const std::string& folder, const std::string& title,
+                      const PageHeader& header) {
+  Result<File> file =
+      File::Open(PagePath(folder, title),
+                 OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways});
+  if (!file.ok()) return file.error();
+  PageHeader to_write = header;
+  to_write.version = kPageFileVersion;
+  const PageHeaderBytes bytes = EncodePageHeader(to_write);
+  if (Error e = file->Seek(0)) return e;
+  if (Error e = file->WriteAll(bytes.data(), bytes.size())) return e;
+  return file->Close();
+}
+
+Error CreatePageFile(const std::string& folder, const std::string& title,
+                     const PageSummary& summary, CreateMode mode) {
+  // The path and its terminating zero must fit in 260: the same bound as the title rule.
+  if (title.size() > MaxTitleLength(folder)) return Error(err::kFilenameTooLong);
+  PageHeader header = summary.header;
+  header.version = kPageFileVersion;
+  header.addressLength = AddressLengthOf(header.addressLength != 0, summary.address);
+  // The file holds header and address only; counts for pieces it lacks would make it unreadable.
+  header.contentLength = 0;
+  header.maskCount = 0;
+  header.frameCount = 0;
+  return PublishPage(PagePath(folder, title), mode, [&](PageFileWriter& out) {
+    out.Header(header);
+    if (header.addressLength != 0) out.Text(summary.address);
+    return Error();
+  });
+}
+
+Error AddPageWithDefaults(const std::string& folder, const std::string& title,
+                          const std::string& address, const NewPageDefaults& defaults) {
+  if (title.size() > MaxTitleLength(folder)) return Error(err::kFilenameTooLong);
+  PageSummary summary = SummaryWithAddress(address);
+  summary.header.ignoreLastModified = defaults.ignoreLastModified ? 1 : 0;
+  summary.header.ignoreExpires = defaults.ignoreExpires ? 1 : 0;
+  summary.header.smartUpdate = defaults.smartUpdate ? 1 : 0;
+  if (defaults.smartUpdate) {
+    summary.header.checkCount = defaults.checkCount;
+    summary.header.waitSeconds = defaults.waitSeconds;
+  }
+  // Created as new: adding a page never wipes a page that already has the title.
+  if (Error e = CreatePageFile(folder, title, summary, CreateMode::kNew)) return e;
+  // Still to come here: marking the address in the URL cache, which arrives with the page
+  // database. Its outcome will not change this result.
+  return Error();
+}
+
+Error SetPageOptions(const std::string& folder, const std::string& title,
+                     const std::string& address, bool ignoreLastModified, bool ignoreExpires,
+                     bool smartUpdate, uint16_t checkCount, uint16_t waitSeconds) {
+  PageSummary summary = SummaryWithAddress(address);
+  summary.header.ignoreLastModified = ignoreLastModified ? 1 : 0;
+  summary.header.ignoreExpires = ignoreExpires ? 1 : 0;
+  summary.header.smartUpdate = smartUpdate ? 1 : 0;
+  if (smartUpdate) {
+    summary.header.checkCount = checkCount;
+    summary.header.waitSeconds = waitSeconds;
+  }
+  return CreatePageFile(folder, title, summary);
+}
+
+Error ResetPage(const std::string& folder, const std::string& title, const std::string& address) {
+  return CreatePageFile(folder, title, SummaryWithAddress(address));
+}
+
+Error ClearUpdated(const std::string& folder, const std::string& title) {
+  Result<PageHeader> header = ReadPageHeader(folder, title);
+  if (!header.ok()) return header.error();
+  header->updated = 0;
+  return WritePageHeader(folder, title, *header);
+}
+
+Error RenamePage(const std::string& folder, const std::string& old_title,
+                 const std::string& new_title) {
+  return MoveFileNoReplace(PagePath(folder, old_title), PagePath(folder, new_title));
+}
+
+Error DeletePage(const std::string& folder, const std::string& title) {
+  // Still to come here: reading the page's address and removing its URL-cache mark, which
+  // arrives with the page database. The result stays that of the deletion.
+  return DeleteFile(PagePath(folder, title));
+}
+
+Error ImportPageFile(const std::string& source_path, const std::string& folder) {
+  if (!PathExists(source_path)) return Error(err::kFileNotFound);
+  return CopyFile(source_path, JoinPath(folder, FileNameOf(source_path)), true);
+}
+
+}  // namespace tw

@@ -1,0 +1,65 @@
+#include "pagedb/title.h"
+
+namespace tw {
+
+size_t MaxTitleLength(std::string_view folder) {
+  return folder.size() >= 254 ? 0 : 254 - folder.size();
+}
+
+bool IsForbiddenTitleChar(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 1 && byte <= 31) return true;
+  return std::string_view("\"*/:<>?\\|").find(c) != std::string_view::npos;
+}
+
+TitleProblem CheckTitle(std::string_view title, std::string_view folder) {
+  if (title.empty()) return TitleProblem::kEmpty;
+  for (char c : title) {
+    // A zero byte could not be part of a file name either.
+    if (c == '\0' || IsForbiddenTitleChar(c)) return TitleProblem::kInvalidCharacter;
+  }
+  if (title.size() > MaxTitleLength(folder)) return TitleProblem::kTooLong;
+  return TitleProblem::kNone;
+}
+
+std::string MakeTitleUsable(std::string_view title) {
+  std::string out(title);
+  for (char& c : out) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 1 && byte <= 31) || c == '*' || c == '?') {
+      c = '#';
+    } else if (c == '/' || c == ':' || c == '\\' || c == '|') {
+      c = '-';
+    } else if (c == '"') {
+      c = '\'';
+    } else if (c == '<') {
+      c = '[';
+    } else if (c == '>') {
+      c = ']';
+    }
+  }
+  return out;
+}
+
+std::string CutUtf8(std::string_view text, size_t max_bytes) {
+  if (text.size() <= max_bytes) return std::string(text);
+  size_t end = max_bytes;
+  // Step back over continuation bytes so that the cut falls before a sequence's lead byte.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(text.substr(0, end));
+}
+
+std::string PagePath(std::string_view folder, std::string_view title) {
+  std::string path(folder);
+  if (path.empty() || path.back() != '/') path += '/';
+  path += title;
+  path += kPageFileSuffix;
+  return path;
+}
+
+std::string TitleOfFileName(std::string_view file_name) {
+  const size_t dot = file_name.rfind('.');
+  return std::string(dot == std::string_view::npos ? file_name : file_name.substr(0, dot));
+}
+
+}  // namespace tw

@@ -1,0 +1,33 @@
+// The rules for page titles, which are page file base names.
+//
+// A title may not contain the bytes 1 to 31 nor / \ : * ? " < > |, and may have at most
+// 254 minus the page folder path's length bytes, so that folder, separator, title and ".twp" fit
+// in 260. Lengths are in bytes; a cut never splits a UTF-8 sequence.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+inline constexpr size_t kMaxPathLength = 260;
+inline constexpr std::string_view kPageFileSuffix = ".twp";
+
+enum class TitleProblem { kNone, kEmpty, kInvalidCharacter, kTooLong };
+
+// The longest title a page in `folder` may have (0 when the folder path is already too long).
+size_t MaxTitleLength(std::string_view folder);
+bool IsForbiddenTitleChar(char c);
+TitleProblem CheckTitle(std::string_view title, std::string_view folder);
+// The title made usable as a file name: 1-31, * and ? become #; / : \ and | become -;
+// " becomes '; < becomes [; > becomes ].
+std::string MakeTitleUsable(std::string_view title);
+// The text cut to at most max_bytes bytes, without splitting a UTF-8 sequence.
+std::string CutUtf8(std::string_view text, size_t max_bytes);
+// folder + "/" + title + ".twp".
+std::string PagePath(std::string_view folder, std::string_view title);
+// The title of a page file name: the name without the part from its last dot on.
+std::string TitleOfFileName(std::string_view file_name);
+
+}  // namespace tw

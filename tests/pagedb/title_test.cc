@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "pagedb/title.h"
+
+namespace tw {
+namespace {
+
+TEST(TitleTest, RefusesControlBytesAndTheNineCharacters) {
+  EXPECT_EQ(CheckTitle("News of the day", "/f"), TitleProblem::kNone);
+  EXPECT_EQ(CheckTitle("Grüße", "/f"), TitleProblem::kNone);
+  EXPECT_EQ(CheckTitle("", "/f"), TitleProblem::kEmpty);
+  for (char c : std::string("/\\:*?\"<>|\x01\x1f")) {
+    EXPECT_EQ(CheckTitle(std::string("a") + c + "b", "/f"), TitleProblem::kInvalidCharacter) << c;
+  }
+  EXPECT_EQ(CheckTitle(std::string("a\0b", 3), "/f"), TitleProblem::kInvalidCharacter);
+}
+
+TEST(TitleTest, LengthLimitDependsOnTheFolder) {
+  const std::string folder(100, 'f');
+  EXPECT_EQ(MaxTitleLength(folder), 154u);
+  EXPECT_EQ(CheckTitle(std::string(154, 'x'), folder), TitleProblem::kNone);
+  EXPECT_EQ(CheckTitle(std::string(155, 'x'), folder), TitleProblem::kTooLong);
+  EXPECT_EQ(MaxTitleLength(std::string(300, 'f')), 0u);
+}
+
+TEST(TitleTest, MakeTitleUsableReplacesEveryForbiddenCharacter) {
+  EXPECT_EQ(MakeTitleUsable("a/b:c\\d|e*f?g\"h<i>j\x01k"), "a-b-c-d-e#f#g'h[i]j#k");
+  EXPECT_EQ(CheckTitle(MakeTitleUsable("x\x1f/:*?\"<>|\\"), "/f"), TitleProblem::kNone);
+}
+
+TEST(TitleTest, CutsNeverSplitAUtf8Sequence) {
+  EXPECT_EQ(CutUtf8("abc", 5), "abc");
+  EXPECT_EQ(CutUtf8("abcdef", 3), "abc");
+  EXPECT_EQ(CutUtf8("a\xC3\xBC"
+                    "b",
+                    2),
+            "a");                               // ü would be split
+  EXPECT_EQ(CutUtf8("a\xE2\x82\xAC", 3), "a");  // € would be split
+  EXPECT_EQ(CutUtf8("a\xE2\x82\xAC"
+                    "b",
+                    4),
+            "a\xE2\x82\xAC");
+}
+
+TEST(TitleTest, PathsAndTitlesOfFileNames) {
+  EXPECT_EQ(PagePath("/pages", "News"), "/pages/News.twp");
+  EXPECT_EQ(PagePath("/pages/", "News"), "/pages/News.twp");
+  EXPECT_EQ(TitleOfFileName("News.twp"), "News");
+  EXPECT_EQ(TitleOfFileName("v1.2 notes.twp"), "v1.2 notes");
+}
+
+}  // namespace
+}  // namespace tw
