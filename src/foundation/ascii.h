@@ -1,0 +1,30 @@
+// ASCII-only case folding: every case-insensitive comparison of the system folds the letters A-Z
+// and nothing else, whatever bytes the text holds.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+inline std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+inline bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+inline bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+}  // namespace tw
