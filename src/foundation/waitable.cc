@@ -2,15 +2,20 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <vector>
 
 namespace tw {
 
 WaitResult WaitForAny(std::span<Waitable* const> objects, Timeout timeout) {
   using Clock = std::chrono::steady_clock;
+  // Longer waits than a century would overflow the clock; poll takes at most INT_MAX ms a call.
+  constexpr Timeout kLongestWait = std::chrono::hours(24 * 365 * 100);
   const bool infinite = timeout < Timeout::zero();
-  const auto deadline = Clock::now() + (infinite ? Timeout::zero() : timeout);
+  const auto deadline =
+      Clock::now() + (infinite ? Timeout::zero() : std::min(timeout, kLongestWait));
 
   std::vector<pollfd> fds;
   std::vector<int> index_of;
@@ -27,7 +32,7 @@ WaitResult WaitForAny(std::span<Waitable* const> objects, Timeout timeout) {
     int wait_ms = -1;
     if (!infinite) {
       const auto left = std::chrono::ceil<Timeout>(deadline - Clock::now());
-      wait_ms = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+      wait_ms = static_cast<int>(std::clamp<Timeout::rep>(left.count(), 0, INT_MAX));
     }
     const int n = ::poll(fds.data(), fds.size(), wait_ms);
     if (n < 0) {

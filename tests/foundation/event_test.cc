@@ -66,6 +66,24 @@ TEST(WaitForAnyTest, SkipsNullEntriesAndWakesOnALaterSet) {
   EXPECT_EQ(result.index, 1);
 }
 
+TEST(WaitForAnyTest, AVeryLongTimeoutStillWaits) {
+  // Schedules of thousands of hours wait longer than poll's int milliseconds and, unchecked, than
+  // the clock can add.
+  Event event(EventReset::kAuto);
+  std::thread setter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    event.Set();
+  });
+  EXPECT_EQ(WaitForAny({&event}, Timeout::max()).index, 0);
+  setter.join();
+  std::thread again([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    event.Set();
+  });
+  EXPECT_EQ(WaitForAny({&event}, std::chrono::hours(2000)).index, 0);
+  again.join();
+}
+
 TEST(MessageQueueTest, DeliversInOrderAndWakesWaiters) {
   MessageQueue queue;
   Event stop(EventReset::kManual);
