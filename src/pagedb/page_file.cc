@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <functional>
+#include <mutex>
 
+#include "foundation/thread_annotations.h"
 #include "pagedb/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -341,6 +343,28 @@ Error CreatePageFile(const std::string& folder, const std::string& title,
     if (header.addressLength != 0) out.Text(summary.address);
     return Error();
   });
+}
+
+namespace {
+
+std::mutex new_page_defaults_mutex;
+NewPageDefaults new_page_defaults TW_GUARDED_BY(new_page_defaults_mutex);
+
+}  // namespace
+
+NewPageDefaults CurrentNewPageDefaults() {
+  std::lock_guard lock(new_page_defaults_mutex);
+  return new_page_defaults;
+}
+
+void SetCurrentNewPageDefaults(const NewPageDefaults& defaults) {
+  std::lock_guard lock(new_page_defaults_mutex);
+  new_page_defaults = defaults;
+}
+
+Error AddPageWithDefaults(const std::string& folder, const std::string& title,
+                          const std::string& address) {
+  return AddPageWithDefaults(folder, title, address, CurrentNewPageDefaults());
 }
 
 Error AddPageWithDefaults(const std::string& folder, const std::string& title,

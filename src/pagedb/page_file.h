@@ -52,9 +52,17 @@ enum class CreateMode { kReplace, kNew };
 Error CreatePageFile(const std::string& folder, const std::string& title,
                      const PageSummary& summary, CreateMode mode = CreateMode::kReplace);
 
-// Creates a new page (never replacing one) with the given defaults.
+// The new-page defaults of the checking options, for the whole process. Until the options are
+// read they are those of NewPageDefaults{}; the options reader sets them.
+NewPageDefaults CurrentNewPageDefaults();
+void SetCurrentNewPageDefaults(const NewPageDefaults& defaults);
+
+// Creates a new page (never replacing one) with the given defaults, or with the current ones.
+// `checkCount` and `waitSeconds` are taken only when Smart Update is on by default.
 Error AddPageWithDefaults(const std::string& folder, const std::string& title,
                           const std::string& address, const NewPageDefaults& defaults);
+Error AddPageWithDefaults(const std::string& folder, const std::string& title,
+                          const std::string& address);
 // Recreates the page with these options and the address; everything else starts over.
 Error SetPageOptions(const std::string& folder, const std::string& title,
                      const std::string& address, bool ignoreLastModified, bool ignoreExpires,

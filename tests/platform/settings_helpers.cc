@@ -26,5 +26,12 @@ HelperCommand set_string("settings-set-string", [](const std::vector<std::string
   return SettingsStore(args[0]).WriteString(args[1], args[2], args[3]).ok() ? 0 : 1;
 });
 
+// settings-set-dword STORE KEY NAME VALUE: one DWORD value; exit 0 on success.
+HelperCommand set_dword("settings-set-dword", [](const std::vector<std::string>& args) {
+  if (args.size() != 4) return 2;
+  const auto value = static_cast<uint32_t>(std::stoul(args[3]));
+  return SettingsStore(args[0]).WriteDword(args[1], args[2], value).ok() ? 0 : 1;
+});
+
 }  // namespace
 }  // namespace tw::test

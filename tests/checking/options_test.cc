@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+#include "checking/options.h"
+#include "checking/options_watcher.h"
+#include "checking/schedule_timer.h"
+#include "pagedb/page_file.h"
+#include "support/child_process.h"
+#include "support/sandbox.h"
+
+namespace tw {
+namespace {
+
+class OptionsTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetCurrentNewPageDefaults({}); }
+
+  void Set(std::string_view name, uint32_t value) {
+    ASSERT_TRUE(store_.WriteDword(OptionsKey(), name, value).ok());
+  }
+  CheckingOptions Read() {
+    Result<CheckingOptions> options = ReadCheckingOptions(store_);
+    EXPECT_TRUE(options.ok());
+    return options.ok() ? *options : CheckingOptions{};
+  }
+
+  test::Sandbox sandbox_;
+  SettingsStore store_{sandbox_.Sub("config/tidewell/registry")};
+};
+
+TEST_F(OptionsTest, ClampsEachValueIntoItsRange) {
+  struct Case {
+    std::string_view name;
+    uint32_t stored;
+    uint32_t (*read)(const CheckingOptions&);
+    uint32_t expected;
+  };
+  auto timeout = [](const CheckingOptions& o) { return o.timeoutMs; };
+  auto threads = [](const CheckingOptions& o) { return o.threads; };
+  auto noc = [](const CheckingOptions& o) { return uint32_t{o.newPage.checkCount}; };
+  auto wait = [](const CheckingOptions& o) { return uint32_t{o.newPage.waitSeconds}; };
+  const Case cases[] = {
+      {option::kTimeout, 0, timeout, 1000},
+      {option::kTimeout, 1, timeout, 1000},
+      {option::kTimeout, 300, timeout, 300000},
+      {option::kTimeout, 301, timeout, 300000},
+      {option::kTimeout, 0xFFFFFFFF, timeout, 300000},
+      {option::kThreads, 0, threads, 1},
+      {option::kThreads, 31, threads, 31},
+      {option::kThreads, 32, threads, 31},
+      {option::kNoc, 20, noc, 20},
+      {option::kNoc, 25, noc, 20},
+      {option::kNoc, 0x10005, noc, 20},
+      {option::kCheckWait, 3600, wait, 1800},
+      {option::kCheckWait, 1799, wait, 1799},
+  };
+  for (const Case& c : cases) {
+    Set(c.name, c.stored);
+    EXPECT_EQ(c.read(Read()), c.expected) << c.name << " " << c.stored;
+  }
+}
+
+TEST_F(OptionsTest, MissingOrUnreadableValuesTakeTheirDefaults) {
+  ASSERT_TRUE(store_.OpenKey(OptionsKey(), KeyDisposition::kCreate).ok());
+  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kTimeout, "90").ok());  // the other type
+  const CheckingOptions options = Read();
+  EXPECT_EQ(options.timeoutMs, 40000u);
+  EXPECT_EQ(options.threads, 1u);
+  EXPECT_EQ(options.intervalValue, 0u);
+  EXPECT_TRUE(options.newPage.smartUpdate);
+  EXPECT_FALSE(options.newPage.ignoreLastModified);
+  EXPECT_FALSE(options.pageReNotify);  // once the key opens, missing means off
+  EXPECT_EQ(options.pdb, "");
+
+  Set(option::kEnableSmartUpdate, 0);
+  Set(option::kIgnoreExpire, 7);
+  Set(option::kPageReNotify, 0x80000000);
+  EXPECT_FALSE(Read().newPage.smartUpdate);
+  EXPECT_TRUE(Read().newPage.ignoreExpires);
+  EXPECT_TRUE(Read().pageReNotify);
+
+  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, "").ok());
+  EXPECT_EQ(Read().pdb, "");
+  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, std::string(260, 'p')).ok());
+  EXPECT_EQ(Read().pdb, "");  // 261 bytes with its terminator
+  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, std::string(259, 'p')).ok());
+  EXPECT_EQ(Read().pdb, std::string(259, 'p'));
+}
+
+TEST_F(OptionsTest, AMissingKeyFailsAndChangesNothing) {
+  Event folder_changed(EventReset::kAuto);
+  int schedules = 0;
+  CheckingSettings settings([&](uint32_t, uint32_t) { ++schedules; }, &folder_changed);
+  EXPECT_EQ(settings.Read(store_).code(), err::kFileNotFound);
+  EXPECT_EQ(settings.timeout_ms(), 40000u);
+  EXPECT_EQ(settings.pool_size(), 1u);
+  EXPECT_TRUE(settings.re_notify());
+  EXPECT_EQ(schedules, 0);
+  EXPECT_FALSE(folder_changed.IsSet());
+}
+
+TEST_F(OptionsTest, NewPagesTakeTheDefaultsOfTheOptions) {
+  CheckingSettings settings(nullptr, nullptr);
+  const std::string folder = sandbox_.Sub("pages", true);
+
+  Set(option::kEnableSmartUpdate, 0);
+  Set(option::kNoc, 5);
+  Set(option::kCheckWait, 600);
+  Set(option::kIgnoreLastMod, 1);
+  ASSERT_TRUE(settings.Read(store_).ok());
+  ASSERT_TRUE(AddPageWithDefaults(folder, "Off", "http://off.org/").ok());
+  PageHeader off = *ReadPageHeader(folder, "Off");
+  EXPECT_EQ(off.smartUpdate, 0);
+  EXPECT_EQ(off.checkCount, 0);
+  EXPECT_EQ(off.waitSeconds, 0);
+  EXPECT_EQ(off.ignoreLastModified, 1);
+
+  Set(option::kEnableSmartUpdate, 1);
+  Set(option::kNoc, 25);
+  ASSERT_TRUE(settings.Read(store_).ok());
+  ASSERT_TRUE(AddPageWithDefaults(folder, "On", "http://on.org/").ok());
+  PageHeader on = *ReadPageHeader(folder, "On");
+  EXPECT_EQ(on.smartUpdate, 1);
+  EXPECT_EQ(on.checkCount, 20);
+  EXPECT_EQ(on.waitSeconds, 600);
+  EXPECT_EQ(ReadPageHeader(folder, "Off")->checkCount, 0);  // existing pages keep theirs
+}
+
+TEST_F(OptionsTest, TheFolderChangesOnceForEachRealChange) {
+  Event folder_changed(EventReset::kManual);
+  CheckingSettings settings(nullptr, &folder_changed);
+  settings.set_page_folder("/data/My Tidewell");
+  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, "/data/My Tidewell").ok());
+  ASSERT_TRUE(settings.Read(store_).ok());
+  EXPECT_FALSE(folder_changed.IsSet());
+
+  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, "/data/my tidewell").ok());
+  ASSERT_TRUE(settings.Read(store_).ok());
+  EXPECT_TRUE(folder_changed.IsSet());
+  EXPECT_EQ(settings.page_folder(), "/data/my tidewell");
+  folder_changed.Reset();
+  ASSERT_TRUE(settings.Read(store_).ok());
+  EXPECT_FALSE(folder_changed.IsSet());
+}
+
+TEST(ScheduleTimerTest, RestartsOnlyForANewScheduleAndFiresEachPeriod) {
+  Event scheduled(EventReset::kAuto);
+  // A schedule minute of 5 ms: "every 2 minutes" fires every 10 ms.
+  ScheduleTimer timer(scheduled, std::chrono::milliseconds(5));
+  timer.Apply(7, 0);
+  EXPECT_EQ(timer.starts(), 0u);
+  EXPECT_EQ(timer.period().count(), 0);
+
+  timer.Apply(1, 2);
+  EXPECT_EQ(timer.period(), std::chrono::milliseconds(10));
+  timer.Apply(1, 2);
+  EXPECT_EQ(timer.starts(), 1u);
+  for (int firing = 0; firing < 3; ++firing) EXPECT_TRUE(scheduled.Wait(std::chrono::seconds(5)));
+
+  timer.Apply(2, 2);  // any unit but 1 counts hours
+  EXPECT_EQ(timer.period(), std::chrono::milliseconds(600));
+  timer.Apply(0, 2);
+  EXPECT_EQ(timer.starts(), 3u);
+
+  timer.Apply(0, 0);
+  EXPECT_EQ(timer.period().count(), 0);
+  scheduled.Reset();
+  EXPECT_FALSE(scheduled.Wait(std::chrono::milliseconds(50)));
+
+  // A long schedule stays long instead of wrapping round in 32 bits.
+  ScheduleTimer hours(scheduled);
+  hours.Apply(2, 2000);
+  EXPECT_EQ(hours.period(), std::chrono::hours(2000));
+}
+
+class OptionsWatcherTest : public OptionsTest {
+ protected:
+  static void Count(void* context) { ++*static_cast<std::atomic<int>*>(context); }
+
+  int SetElsewhere(std::string_view key, std::string_view name, uint32_t value) {
+    return test::RunHelper({"settings-set-dword", store_.path(), std::string(key),
+                            std::string(name), std::to_string(value)});
+  }
+};
+
+TEST_F(OptionsWatcherTest, TellsWindowsAndFunctionsOfChangesByAnotherProcess) {
+  OptionsWatcher watcher(store_);
+  ASSERT_TRUE(watcher.StartWatching());
+  EXPECT_TRUE(store_.OpenKey(OptionsKey()).ok());  // made by the watcher
+
+  MessageQueue window;
+  std::atomic<int> calls{0};
+  ASSERT_TRUE(watcher.Subscribe(&window));
+  ASSERT_TRUE(watcher.Subscribe(&OptionsWatcherTest::Count, &calls));
+
+  ASSERT_EQ(SetElsewhere(OptionsKey(), option::kTimeout, 60), 0);
+  std::optional<Message> message = window.Get(std::chrono::seconds(5));
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->id, kOptionsChangedMessage);
+  EXPECT_TRUE(test::WaitFor([&] { return calls == 1; }));
+
+  // After Unsubscribe returns the function is never called again.
+  ASSERT_TRUE(watcher.Unsubscribe(&OptionsWatcherTest::Count, nullptr));
+  ASSERT_EQ(SetElsewhere(OptionsKey(), option::kTimeout, 61), 0);
+  EXPECT_TRUE(window.Get(std::chrono::seconds(5)));
+  // A value outside the options key is no change of the options.
+  ASSERT_EQ(SetElsewhere("SOFTWARE\\Orvanta\\Tidewell", "Other", 1), 0);
+  EXPECT_FALSE(window.Get(std::chrono::milliseconds(300)));
+  EXPECT_EQ(calls, 1);
+
+  ASSERT_TRUE(watcher.Unsubscribe(&window));
+  watcher.Stop();
+  EXPECT_FALSE(watcher.Subscribe(&window));
+}
+
+TEST_F(OptionsWatcherTest, AFunctionMayUnsubscribeItselfWhileCalled) {
+  struct Self {
+    OptionsWatcher* watcher;
+    std::atomic<int> calls{0};
+    static void Once(void* context) {
+      auto* self = static_cast<Self*>(context);
+      ++self->calls;
+      EXPECT_TRUE(self->watcher->Unsubscribe(&Self::Once, self));
+    }
+  };
+  OptionsWatcher watcher(store_);
+  ASSERT_TRUE(watcher.StartWatching());
+  Self self{&watcher};
+  MessageQueue window;
+  ASSERT_TRUE(watcher.Subscribe(&Self::Once, &self));
+  ASSERT_TRUE(watcher.Subscribe(&window));
+  for (uint32_t value : {1u, 2u}) {
+    Set(option::kThreads, value);
+    ASSERT_TRUE(window.Get(std::chrono::seconds(5)));
+  }
+  EXPECT_EQ(self.calls, 1);
+}
+
+}  // namespace
+}  // namespace tw
