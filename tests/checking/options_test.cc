@@ -215,6 +215,21 @@ TEST_F(OptionsWatcherTest, TellsWindowsAndFunctionsOfChangesByAnotherProcess) {
   EXPECT_FALSE(watcher.Subscribe(&window));
 }
 
+TEST_F(OptionsWatcherTest, StartsAndStopsCleanlyWithSubscriptionsInFlight) {
+  OptionsWatcher watcher(store_);
+  MessageQueue window;
+  std::atomic<int> calls{0};
+  for (int round = 0; round < 200; ++round) {
+    ASSERT_TRUE(watcher.StartWatching());
+    ASSERT_TRUE(watcher.Subscribe(&window));
+    ASSERT_TRUE(watcher.Subscribe(&OptionsWatcherTest::Count, &calls));
+    if (round % 2) {
+      ASSERT_TRUE(watcher.Unsubscribe(&window));
+    }
+    watcher.Stop();
+  }
+}
+
 TEST_F(OptionsWatcherTest, AFunctionMayUnsubscribeItselfWhileCalled) {
   struct Self {
     OptionsWatcher* watcher;
