@@ -1,0 +1,176 @@
+#include "checking/cookies.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "foundation/ascii.h"
+#include "platform/url.h"
+
+namespace tw {
+namespace {
+
+constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
+
+// Bytes that must never reach a header line or a cookie-file line: controls (tab included).
+bool IsSafeText(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+  }
+  return true;
+}
+
+bool IsSafe(const CookieRecord& r) {
+  return !r.domain.empty() && IsSafeText(r.domain) && IsSafeText(r.path) && IsSafeText(r.name) &&
+         IsSafeText(r.value);
+}
+
+bool IsExpired(const CookieRecord& r, int64_t now_unix) {
+  return r.expires != 0 && r.expires <= now_unix;
+}
+
+std::optional<int64_t> ParseSigned(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty() || text.size() > 18) return std::nullopt;  // 18 digits always fit
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return negative ? -value : value;
+}
+
+std::string EntryKey(const CookieRecord& r) {
+  std::string_view domain = r.domain;
+  while (!domain.empty() && domain.front() == '.') domain.remove_prefix(1);
+  return AsciiLower(domain) + AsciiLower(r.path.empty() ? "/" : r.path);
+}
+
+bool IsIpLiteral(std::string_view host) {
+  if (!host.empty() && host.front() == '[') return true;
+  return !host.empty() &&
+         std::all_of(host.begin(), host.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
+}
+
+}  // namespace
+
+std::vector<CookieRecord> ParseCookiesTxt(std::string_view text) {
+  std::vector<CookieRecord> records;
+  while (!text.empty() && records.size() < kMaxCookieRecords) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+    CookieRecord record;
+    if (line.substr(0, kHttpOnlyPrefix.size()) == kHttpOnlyPrefix) {
+      record.http_only = true;
+      line.remove_prefix(kHttpOnlyPrefix.size());
+    } else if (line.empty() || line.front() == '#') {
+      continue;
+    }
+    std::string_view fields[7];
+    size_t count = 0;
+    while (count < 6) {
+      const size_t tab = line.find('\t');
+      if (tab == std::string_view::npos) break;
+      fields[count++] = line.substr(0, tab);
+      line.remove_prefix(tab + 1);
+    }
+    fields[count++] = line;  // the value keeps whatever follows the sixth tab
+    // Some writers leave out the tab before an empty value.
+    if (count < 6 || fields[0].empty()) continue;
+    const std::optional<int64_t> expires = ParseSigned(fields[4]);
+    if (!expires) continue;
+    record.domain = std::string(fields[0]);
+    if (EqualsIgnoreCase(fields[1], "TRUE") && record.domain.front() != '.') {
+      record.domain.insert(record.domain.begin(), '.');
+    }
+    record.path = fields[2].empty() ? std::string("/") : std::string(fields[2]);
+    record.secure = EqualsIgnoreCase(fields[3], "TRUE");
+    record.expires = std::max<int64_t>(*expires, 0);
+    record.name = std::string(fields[5]);
+    if (count == 7) record.value = std::string(fields[6]);
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+CookieSet::CookieSet(std::vector<CookieRecord> records) {
+  std::unordered_set<std::string> seen;
+  for (CookieRecord& record : records) {
+    std::string key = EntryKey(record);
+    if (!seen.insert(key + '\0' + record.name).second) continue;
+    entries_[key].push_back(records_.size());
+    records_.push_back(std::move(record));
+  }
+}
+
+std::string CookieSet::HeaderFor(std::string_view address, int64_t now_unix) const {
+  if (records_.empty()) return "";
+  Result<UrlParts> parts = CrackUrl(address);
+  if (!parts.ok()) return "";
+  const bool https = parts->scheme == "https";
+  std::string_view path = parts->path;
+  path = path.substr(0, path.find('?'));
+  const size_t last_slash = path.rfind('/');
+  std::string location = parts->host;
+  if (last_slash != std::string_view::npos && last_slash > 0) {
+    location.append(path.substr(0, last_slash + 1));
+  }
+  if (location.empty() || location.back() != '/') location.push_back('/');
+  location = AsciiLower(location);
+  const bool ip_host = IsIpLiteral(parts->host);
+
+  for (;;) {
+    if (auto it = entries_.find(location); it != entries_.end()) {
+      std::string list;
+      for (size_t index : it->second) {
+        const CookieRecord& r = records_[index];
+        if (IsExpired(r, now_unix) || (r.secure && !https) || !IsSafe(r)) continue;
+        if (!list.empty()) list.append("; ");
+        list.append(r.name).append("=").append(r.value);
+      }
+      if (!list.empty()) return list;
+    }
+    if (location.back() == '/') {
+      location.pop_back();
+      if (location.empty()) return "";
+      continue;
+    }
+    const size_t slash = location.rfind('/');
+    if (slash != std::string::npos) {
+      location.resize(slash + 1);
+      continue;
+    }
+    // A bare host: its parent domain, while that keeps at least two labels.
+    if (ip_host || std::count(location.begin(), location.end(), '.') < 2) return "";
+    location = location.substr(location.find('.') + 1) + "/";
+  }
+}
+
+std::vector<std::string> CookieSet::NetscapeLines(int64_t now_unix) const {
+  std::vector<std::string> lines;
+  lines.reserve(records_.size());
+  for (const CookieRecord& r : records_) {
+    if (IsExpired(r, now_unix) || !IsSafe(r)) continue;
+    std::string line;
+    if (r.http_only) line.append(kHttpOnlyPrefix);
+    line.append(r.domain)
+        .append(r.domain.front() == '.' ? "\tTRUE\t" : "\tFALSE\t")
+        .append(r.path.empty() ? "/" : r.path)
+        .append(r.secure ? "\tTRUE\t" : "\tFALSE\t")
+        .append(std::to_string(r.expires))
+        .append("\t")
+        .append(r.name)
+        .append("\t")
+        .append(r.value);
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+}  // namespace tw

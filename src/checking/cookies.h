@@ -1,0 +1,61 @@
+// The browser's cookies as the retrieval layer sends them.
+//
+// Records come from a Netscape cookies.txt and from a Firefox profile; the records of one host and
+// path form one entry, keyed "host/path" (the domain without its leading dot, lower case). A
+// request for an address sends the entry that the lookup finds first, walking from the address's
+// folder up its path and then to its parent domains (see HeaderFor). Expired records, secure
+// records over plain HTTP and records that are unsafe in a header line are never sent.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tw {
+
+// Records kept from one source at most; a cookie file larger than this is no real browser's.
+inline constexpr size_t kMaxCookieRecords = 100000;
+
+struct CookieRecord {
+  std::string domain;  // ".example.org" for a domain cookie, "www.example.org" for a host cookie
+  std::string path = "/";
+  bool secure = false;
+  bool http_only = false;
+  int64_t expires = 0;  // Unix seconds; 0 for a cookie that lives as long as the browser session
+  std::string name;
+  std::string value;
+};
+
+// The records of a Netscape cookie file (seven tab-separated fields per line, "#HttpOnly_" before
+// the domain of an HTTP-only cookie, other "#" lines comments). Malformed lines are passed over.
+std::vector<CookieRecord> ParseCookiesTxt(std::string_view text);
+
+class CookieSet {
+ public:
+  CookieSet() = default;
+  // Earlier records win over later ones of the same entry and name.
+  explicit CookieSet(std::vector<CookieRecord> records);
+
+  // The cookie list for a request ("a=1; b=2"), or "" when none is to be sent.
+  //
+  // The lookup starts at the address's host followed by its path up to the last "/", and tries
+  // in turn: without the trailing "/"; cut after the last "/"; and once only the host is left,
+  // the host without its first label (while it has at least two dots; never for an IP address),
+  // with "/" appended. The first entry with a record that may be sent is sent, all of it.
+  std::string HeaderFor(std::string_view address, int64_t now_unix) const;
+
+  // The records as lines of a Netscape cookie file for libcurl's own engine, without the records
+  // that are expired or unsafe in a header line.
+  std::vector<std::string> NetscapeLines(int64_t now_unix) const;
+
+  size_t size() const { return records_.size(); }
+
+ private:
+  std::vector<CookieRecord> records_;
+  std::unordered_map<std::string, std::vector<size_t>> entries_;  // entry key -> records
+};
+
+}  // namespace tw

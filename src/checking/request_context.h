@@ -1,0 +1,29 @@
+// What every request of a process shares: the user agent and the browser's cookies. The page
+// database reads it when it starts and hands it to its request threads.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "checking/cookie_jar.h"
+
+namespace tw {
+
+struct RequestContext {
+  std::string user_agent;
+  std::shared_ptr<CookieJar> cookies;  // null: no cookies are ever sent
+
+  // The user agent from the settings store (ReadUserAgent) and the cookie sources of the user:
+  // the cookies.txt named by the settings store and the default Firefox profile's database.
+  static std::shared_ptr<const RequestContext> FromUserSettings();
+};
+
+// The `User Agent` value under the browser's Internet Settings key of the settings store when it
+// is there, not empty, shorter than 260 bytes and a single line; else string 149.
+std::string ReadUserAgent();
+
+// The cookie sources of the user: the settings store's CookieFile value and the cookies.sqlite
+// of the default Firefox profile (below HOME).
+CookieJar::Sources UserCookieSources();
+
+}  // namespace tw

@@ -1,0 +1,87 @@
+#include "checking/retrieval_rules.h"
+
+#include "platform/url.h"
+
+namespace tw {
+namespace {
+
+bool HasControlCharacter(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+RedirectDecision DecideRedirect(RedirectState& state, uint16_t status,
+                                std::optional<std::string_view> location,
+                                std::string_view address) {
+  if (state.count >= kMaxRedirects) return {RedirectOutcome::kFailed, err::kInternetItemNotFound};
+  bool record_permanent = false;
+  if (status == 301) {
+    const bool temporary_in_between = state.kind == RedirectKind::kPermanent &&
+                                      state.redirect_address && state.permanent_address &&
+                                      *state.redirect_address != *state.permanent_address;
+    if (!temporary_in_between) {
+      state.kind = RedirectKind::kPermanent;
+      record_permanent = true;
+    }
+  } else if (status == 302 || status == 303) {
+    if (state.kind != RedirectKind::kPermanent) state.kind = RedirectKind::kTemporary;
+  } else {
+    return {RedirectOutcome::kNotFollowed, status};
+  }
+
+  if (!location) return {RedirectOutcome::kFailed, err::kHttpHeaderNotFound};
+  // The target is fetched next and may become the page's stored address: it must be a sane one.
+  if (location->size() > kMaxAddressLength || HasControlCharacter(*location)) {
+    return {RedirectOutcome::kFailed, err::kInternetInvalidUrl};
+  }
+  std::string target;
+  if (HasHttpScheme(*location)) {
+    target = std::string(*location);
+  } else {
+    const std::string_view current =
+        state.redirect_address ? std::string_view(*state.redirect_address) : address;
+    Result<std::string> combined = CombineUrl(current, *location);
+    if (!combined.ok()) return {RedirectOutcome::kFailed, combined.error().code()};
+    if (combined->size() > kMaxAddressLength) {
+      return {RedirectOutcome::kFailed, err::kInternetInvalidUrl};
+    }
+    target = std::move(*combined);
+  }
+  if (record_permanent) state.permanent_address = target;
+  state.redirect_address = std::move(target);
+  ++state.count;
+  return {RedirectOutcome::kFollow, 0};
+}
+
+ResponseTimes MoveTimesToLocalClock(const ResponseHeaders& headers, FileTime local_now) {
+  FileTime server_now = local_now;
+  if (auto date = headers.Find("Date")) {
+    if (auto parsed = ParseHttpDate(*date)) server_now = *parsed;
+  }
+  ResponseTimes times;
+  if (auto text = headers.Find("Last-Modified")) {
+    if (auto modified = ParseHttpDate(*text)) {
+      times.last_modified = AddSeconds(local_now, -SecondsBetween(server_now, *modified));
+    }
+  }
+  if (auto text = headers.Find("Expires")) {
+    if (auto expires = ParseHttpDate(*text)) {
+      times.expires = AddSeconds(local_now, SecondsBetween(*expires, server_now));
+    }
+  }
+  return times;
+}
+
+Error CheckContentLength(const ResponseHeaders& headers, size_t body_length) {
+  const auto text = headers.Find("Content-Length");
+  if (!text) return Error();
+  const auto expected = ParseDecimal(*text);
+  if (!expected || body_length >= *expected) return Error();
+  return Error(err::kInsufficientBuffer);
+}
+
+}  // namespace tw

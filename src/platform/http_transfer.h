@@ -1,0 +1,85 @@
+// HttpTransfer: one HTTP transfer at a time on a libcurl handle that is kept, with its open
+// connections, for the object's life.
+//
+// Perform blocks until the response is in, the transfer fails, a time-out passes or the cancel
+// event is set. The time-out applies to connecting and to inactivity (no byte received for that
+// long), never to the whole transfer, so a large page that keeps coming is not cut off; the body
+// is capped instead. Redirects are never followed here. Only http and https are spoken; TLS
+// certificates are verified against the system's CAs, or against the bundle that the variable
+// CURL_CA_BUNDLE names (as for the curl tool); proxies come from the environment as libcurl reads
+// them (http_proxy, https_proxy, no_proxy).
+//
+// Threads: one thread at a time performs; the cancel event may be set from any thread.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/event.h"
+#include "platform/error.h"
+#include "platform/file_time.h"
+#include "platform/http_headers.h"
+
+namespace tw {
+
+// No response body is read past this; a hostile or broken server cannot exhaust memory.
+inline constexpr size_t kMaxBodyBytes = size_t{64} << 20;
+
+enum class CookieEngine {
+  // The handle's cookie store is emptied first, so only a Cookie header given in `headers` is sent.
+  kOff,
+  // The store is emptied and loaded with `engine_cookies`; libcurl then sends the cookies that
+  // match and keeps what responses set.
+  kStart,
+  // The store keeps what the previous transfer left, cookies set by its response included.
+  kContinue,
+};
+
+struct HttpTransferRequest {
+  std::string url;
+  bool head_only = false;
+  std::string user_agent;
+  // Extra header lines "Name: value"; "Name:" removes a header libcurl would add itself.
+  std::vector<std::string> headers;
+  CookieEngine cookie_engine = CookieEngine::kOff;
+  // Lines of a Netscape cookie file (tab-separated), loaded with kStart.
+  std::vector<std::string> engine_cookies;
+  std::chrono::milliseconds timeout{20000};
+  size_t max_body = kMaxBodyBytes;
+  // GET only: asked once the final header block is in; false ends the transfer without the body.
+  std::function<bool(const ResponseHeaders&)> wants_body;
+};
+
+struct HttpResponse {
+  uint16_t status = 0;
+  ResponseHeaders headers;  // of the final response (interim 1xx blocks are dropped)
+  FileTime received;        // when its header block ended, on the local clock
+  std::string body;         // GET only
+  bool body_dropped = false;
+};
+
+class HttpTransfer {
+ public:
+  HttpTransfer();
+  ~HttpTransfer();
+  HttpTransfer(const HttpTransfer&) = delete;
+  HttpTransfer& operator=(const HttpTransfer&) = delete;
+
+  // Performs one transfer. A body shorter than its Content-Length fails with 122, one over the
+  // cap with 8, a cancelled transfer with 12017, a time-out with 12002; see MapCurlFailure.
+  Result<HttpResponse> Perform(const HttpTransferRequest& request, const Event* cancel);
+
+ private:
+  struct Handles;
+  std::unique_ptr<Handles> handles_;  // made by the first Perform
+};
+
+// The one place where the outcome of a libcurl transfer becomes an error number: libcurl's code,
+// with the TLS library's verification result for certificate failures.
+Error MapCurlFailure(int curl_code, long tls_verify_result);
+
+}  // namespace tw
