@@ -51,8 +51,8 @@ std::string EntryKey(const CookieRecord& r) {
 
 bool IsIpLiteral(std::string_view host) {
   if (!host.empty() && host.front() == '[') return true;
-  return !host.empty() &&
-         std::all_of(host.begin(), host.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
+  return !host.empty() && std::all_of(host.begin(), host.end(),
+                                      [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
 }
 
 }  // namespace
@@ -152,11 +152,12 @@ std::string CookieSet::HeaderFor(std::string_view address, int64_t now_unix) con
   }
 }
 
-std::vector<std::string> CookieSet::NetscapeLines(int64_t now_unix) const {
+std::vector<std::string> NetscapeLines(std::span<const CookieRecord> records, int64_t now_unix,
+                                       bool https) {
   std::vector<std::string> lines;
-  lines.reserve(records_.size());
-  for (const CookieRecord& r : records_) {
-    if (IsExpired(r, now_unix) || !IsSafe(r)) continue;
+  lines.reserve(records.size());
+  for (const CookieRecord& r : records) {
+    if (IsExpired(r, now_unix) || (r.secure && !https) || !IsSafe(r)) continue;
     std::string line;
     if (r.http_only) line.append(kHttpOnlyPrefix);
     line.append(r.domain)

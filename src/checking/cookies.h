@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +34,11 @@ struct CookieRecord {
 // the domain of an HTTP-only cookie, other "#" lines comments). Malformed lines are passed over.
 std::vector<CookieRecord> ParseCookiesTxt(std::string_view text);
 
+// The records as lines of a Netscape cookie file, for libcurl's own engine: without the records
+// that are expired or unsafe in a header line, and without secure ones unless `https`.
+std::vector<std::string> NetscapeLines(std::span<const CookieRecord> records, int64_t now_unix,
+                                       bool https);
+
 class CookieSet {
  public:
   CookieSet() = default;
@@ -47,10 +53,7 @@ class CookieSet {
   // with "/" appended. The first entry with a record that may be sent is sent, all of it.
   std::string HeaderFor(std::string_view address, int64_t now_unix) const;
 
-  // The records as lines of a Netscape cookie file for libcurl's own engine, without the records
-  // that are expired or unsafe in a header line.
-  std::vector<std::string> NetscapeLines(int64_t now_unix) const;
-
+  const std::vector<CookieRecord>& records() const { return records_; }
   size_t size() const { return records_.size(); }
 
  private:

@@ -1,8 +1,11 @@
 #include "checking/request_thread.h"
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <new>
 
+#include "foundation/ascii.h"
 #include "platform/http_transfer.h"
 #include "platform/url.h"
 
@@ -150,14 +153,21 @@ void RequestThread::FetchOnce(const std::string& address, bool first_turn) {
         const std::string list = context_->cookies->Current()->HeaderFor(address, now_unix);
         if (!list.empty()) request.headers.push_back("Cookie: " + list);
       }
-    } else if (first_turn) {
-      request.cookie_engine = CookieEngine::kStart;
-      if (context_->cookies) {
-        request.engine_cookies = context_->cookies->Current()->NetscapeLines(now_unix);
-      }
     } else {
-      // Later turns of a redirect chain keep what the earlier responses set.
-      request.cookie_engine = CookieEngine::kContinue;
+      // libcurl's engine would send secure cookies over plain HTTP to loopback hosts; they are
+      // held back from it on such turns and kept for later ones.
+      request.cookie_engine = CookieEngine::kOn;
+      if (first_turn) {
+        engine_records_.clear();
+        if (context_->cookies) engine_records_ = context_->cookies->Current()->records();
+      }
+      const bool https = StartsWithIgnoreCase(address, "https://");
+      request.engine_cookies = NetscapeLines(engine_records_, now_unix, https);
+      if (!https) {
+        std::erase_if(engine_records_, [](const CookieRecord& r) { return !r.secure; });
+      } else {
+        engine_records_.clear();
+      }
     }
     // Only a success brings a body worth reading; a redirect's or an error's is dropped unread.
     request.wants_body = [](const ResponseHeaders& headers) { return headers.status() / 100 == 2; };
@@ -168,6 +178,16 @@ void RequestThread::FetchOnce(const std::string& address, bool first_turn) {
       return;
     }
     status_ = response->status;
+    if (library_cookies_) {
+      // What the engine holds now (what the response set included) comes first; the secure
+      // cookies held back from this turn follow.
+      std::string lines;
+      for (const std::string& line : response->engine_cookies) lines.append(line).append("\n");
+      std::vector<CookieRecord> records = ParseCookiesTxt(lines);
+      records.insert(records.end(), std::make_move_iterator(engine_records_.begin()),
+                     std::make_move_iterator(engine_records_.end()));
+      engine_records_ = CookieSet(std::move(records)).records();
+    }
     if (status_ / 100 == 3) {
       const RedirectDecision decision =
           DecideRedirect(redirect_, status_, response->headers.Find("Location"), address_);

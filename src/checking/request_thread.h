@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "checking/request_context.h"
 #include "checking/retrieval_rules.h"
@@ -100,6 +101,8 @@ class RequestThread final : public WorkerThread {
   // Set by the thread, before done, when it is about to end on a failure.
   std::atomic<bool> ending_{false};
   std::unique_ptr<HttpTransfer> transfer_;  // the thread's; made by its first request
+  // Library mode: the cookies the engine starts the next turn of a request with.
+  std::vector<CookieRecord> engine_records_;
 
   FileTime last_modified_;
   FileTime expires_;

@@ -47,8 +47,7 @@ struct RedirectDecision {
 // unless a temporary redirect came between two permanent ones, so that a page is never moved to
 // where a temporary redirect led.
 RedirectDecision DecideRedirect(RedirectState& state, uint16_t status,
-                                std::optional<std::string_view> location,
-                                std::string_view address);
+                                std::optional<std::string_view> location, std::string_view address);
 
 struct ResponseTimes {
   FileTime last_modified;  // zero when absent

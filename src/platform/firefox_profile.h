@@ -17,6 +17,7 @@ Result<std::string> DefaultFirefoxProfile();
 // The default profile's folder from the text of profiles.ini, whose folder is `firefox_dir`:
 // the profile an [Install...] section makes default (what current browsers use), else the
 // [Profile...] marked Default=1, else the first profile; nullopt when it names none.
-std::optional<std::string> DefaultProfileFromIni(std::string_view ini, const std::string& firefox_dir);
+std::optional<std::string> DefaultProfileFromIni(std::string_view ini,
+                                                 const std::string& firefox_dir);
 
 }  // namespace tw

@@ -143,8 +143,8 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
   }
   const Slist headers(list);
 
-  // Every option is set for every transfer, so nothing of the previous one carries over (the
-  // cookie store aside, which the cookie mode governs).
+  // Every option, and the cookie store, is set for every transfer, so nothing of the previous
+  // one carries over.
   curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
@@ -163,9 +163,9 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
   if (bundle && *bundle) {
     curl_easy_setopt(easy, CURLOPT_CAINFO, bundle);
   } else {
-    curl_easy_setopt(easy, CURLOPT_CAINFO,
-                     handles_->default_ca_file.empty() ? nullptr
-                                                       : handles_->default_ca_file.c_str());
+    curl_easy_setopt(
+        easy, CURLOPT_CAINFO,
+        handles_->default_ca_file.empty() ? nullptr : handles_->default_ca_file.c_str());
   }
   curl_easy_setopt(easy, CURLOPT_CAPATH,
                    handles_->default_ca_path.empty() ? nullptr : handles_->default_ca_path.c_str());
@@ -176,19 +176,12 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
   curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &OnConnected);
   curl_easy_setopt(easy, CURLOPT_PREREQDATA, &state);
 
-  switch (request.cookie_engine) {
-    case CookieEngine::kOff:
-      curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
-      break;
-    case CookieEngine::kStart:
-      curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
-      curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");  // switches the engine on
-      for (const std::string& line : request.engine_cookies) {
-        curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
-      }
-      break;
-    case CookieEngine::kContinue:
-      break;
+  curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
+  if (request.cookie_engine == CookieEngine::kOn) {
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");  // switches the engine on
+    for (const std::string& line : request.engine_cookies) {
+      curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str());
+    }
   }
 
   if (curl_multi_add_handle(handles_->multi, easy) != CURLM_OK) {
@@ -223,8 +216,8 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
     }
     int wait_ms = kConnectingPollMs;
     if (state.connected) {
-      const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -
-                                                                             state.last_activity);
+      const auto idle =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - state.last_activity);
       if (idle >= request.timeout) {
         code = CURLE_OPERATION_TIMEDOUT;
         break;
@@ -246,7 +239,9 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
 
   if (code == CURLE_WRITE_ERROR && state.response.body_dropped) code = CURLE_OK;
   if (code != CURLE_OK) {
-    if (state.out_of_memory) {
+    if (code == CURLE_UNSUPPORTED_PROTOCOL && state.connected) {
+      code = CURLE_WEIRD_SERVER_REPLY;  // the answer was no HTTP (libcurl calls it HTTP/0.9)
+    } else if (state.out_of_memory) {
       code = CURLE_OUT_OF_MEMORY;
     } else if (state.over_cap) {
       code = CURLE_FILESIZE_EXCEEDED;
@@ -260,6 +255,14 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   state.response.status = static_cast<uint16_t>(status);
+  if (request.cookie_engine == CookieEngine::kOn) {
+    curl_slist* cookies = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_COOKIELIST, &cookies) == CURLE_OK) {
+      const Slist owned(cookies);
+      for (curl_slist* c = cookies; c; c = c->next)
+        state.response.engine_cookies.push_back(c->data);
+    }
+  }
   if (state.response.received.IsZero()) state.response.received = Now();
   return std::move(state.response);
 }
@@ -302,7 +305,10 @@ Error MapCurlFailure(int curl_code, long tls_verify_result) {
       return Error(err::kHttpInvalidServerResponse);
     case CURLE_PEER_FAILED_VERIFICATION:
       switch (tls_verify_result) {
-        case X509_V_OK:  // the chain was good; libcurl's own host name check failed
+        // The chain was good and libcurl's own host name check failed: libcurl leaves 0 or
+        // marks it with OpenSSL's "unspecified" 1.
+        case X509_V_OK:
+        case X509_V_ERR_UNSPECIFIED:
         case X509_V_ERR_HOSTNAME_MISMATCH:
         case X509_V_ERR_IP_ADDRESS_MISMATCH:
           return Error(err::kInternetSecCertCnInvalid);

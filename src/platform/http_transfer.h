@@ -33,10 +33,8 @@ enum class CookieEngine {
   // The handle's cookie store is emptied first, so only a Cookie header given in `headers` is sent.
   kOff,
   // The store is emptied and loaded with `engine_cookies`; libcurl then sends the cookies that
-  // match and keeps what responses set.
-  kStart,
-  // The store keeps what the previous transfer left, cookies set by its response included.
-  kContinue,
+  // match, and the response tells what the store holds afterwards (what it set included).
+  kOn,
 };
 
 struct HttpTransferRequest {
@@ -46,7 +44,7 @@ struct HttpTransferRequest {
   // Extra header lines "Name: value"; "Name:" removes a header libcurl would add itself.
   std::vector<std::string> headers;
   CookieEngine cookie_engine = CookieEngine::kOff;
-  // Lines of a Netscape cookie file (tab-separated), loaded with kStart.
+  // Lines of a Netscape cookie file (tab-separated), loaded with kOn.
   std::vector<std::string> engine_cookies;
   std::chrono::milliseconds timeout{20000};
   size_t max_body = kMaxBodyBytes;
@@ -60,6 +58,7 @@ struct HttpResponse {
   FileTime received;        // when its header block ended, on the local clock
   std::string body;         // GET only
   bool body_dropped = false;
+  std::vector<std::string> engine_cookies;  // with kOn: the store afterwards, as cookie-file lines
 };
 
 class HttpTransfer {
