@@ -6,6 +6,8 @@
 #include <chrono>
 #include <ctime>
 
+#include "pagedb/error_log.h"
+#include "pagedb/page_record.h"
 #include "platform/http_headers.h"
 #include "support/http_test_server.h"
 #include "support/raw_http_server.h"
@@ -86,10 +88,12 @@ TEST_F(RequestThreadTest, ErrorStatusesEndAsHttpErrorsWithoutBody) {
   Fetch(thread, server.Url("/missing"));
   EXPECT_EQ(thread.result(), kRequestHttpError);
   EXPECT_EQ(thread.code(), 404u);
+  EXPECT_EQ(*PageErrorText(StatusHttpError, thread.code()), "Object not found");
   EXPECT_FALSE(thread.TakeBody());
   thread.CloseRequest(false, false);
   Fetch(thread, server.Url("/teapot"));
   EXPECT_EQ(thread.code(), 418u);
+  EXPECT_FALSE(PageErrorText(StatusHttpError, thread.code()).ok());  // a status with no text
   thread.CloseRequest(false, false);
   Fetch(thread, server.Url("/temporary"));
   EXPECT_EQ(thread.result(), kRequestHttpError);
