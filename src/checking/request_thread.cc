@@ -131,6 +131,43 @@ void RequestThread::Fetch() {
   }
 }
 
+void RequestThread::AddCookies(HttpTransferRequest& request, bool first_turn) {
+  const int64_t now_unix = Now().ToUnixSeconds();
+  if (!library_cookies_) {
+    request.cookie_engine = CookieEngine::kOff;
+    if (context_->cookies) {
+      const std::string list = context_->cookies->Current()->HeaderFor(request.url, now_unix);
+      if (!list.empty()) request.headers.push_back("Cookie: " + list);
+    }
+    return;
+  }
+  // libcurl's engine would send secure cookies over plain HTTP to loopback hosts; they are held
+  // back from it on such turns and kept for later ones.
+  request.cookie_engine = CookieEngine::kOn;
+  if (first_turn) {
+    engine_records_.clear();
+    if (context_->cookies) engine_records_ = context_->cookies->Current()->records();
+  }
+  const bool https = StartsWithIgnoreCase(request.url, "https://");
+  request.engine_cookies = NetscapeLines(engine_records_, now_unix, https);
+  if (https) {
+    engine_records_.clear();
+  } else {
+    std::erase_if(engine_records_, [](const CookieRecord& r) { return !r.secure; });
+  }
+}
+
+void RequestThread::KeepEngineCookies(const std::vector<std::string>& engine_lines) {
+  // What the engine holds now (what the response set included) comes first; the secure cookies
+  // held back from this turn follow.
+  std::string lines;
+  for (const std::string& line : engine_lines) lines.append(line).append("\n");
+  std::vector<CookieRecord> records = ParseCookiesTxt(lines);
+  records.insert(records.end(), std::make_move_iterator(engine_records_.begin()),
+                 std::make_move_iterator(engine_records_.end()));
+  engine_records_ = CookieSet(std::move(records)).records();
+}
+
 void RequestThread::FetchOnce(const std::string& address, bool first_turn) {
   body_.reset();
   last_modified_ = {};
@@ -146,29 +183,7 @@ void RequestThread::FetchOnce(const std::string& address, bool first_turn) {
     request.timeout = std::chrono::milliseconds(timeout_ms_);
     // Always a fresh copy from the server, and no Accept line: any type will do.
     request.headers = {"Pragma: no-cache", "Cache-Control: no-cache", "Accept:"};
-    const int64_t now_unix = Now().ToUnixSeconds();
-    if (!library_cookies_) {
-      request.cookie_engine = CookieEngine::kOff;
-      if (context_->cookies) {
-        const std::string list = context_->cookies->Current()->HeaderFor(address, now_unix);
-        if (!list.empty()) request.headers.push_back("Cookie: " + list);
-      }
-    } else {
-      // libcurl's engine would send secure cookies over plain HTTP to loopback hosts; they are
-      // held back from it on such turns and kept for later ones.
-      request.cookie_engine = CookieEngine::kOn;
-      if (first_turn) {
-        engine_records_.clear();
-        if (context_->cookies) engine_records_ = context_->cookies->Current()->records();
-      }
-      const bool https = StartsWithIgnoreCase(address, "https://");
-      request.engine_cookies = NetscapeLines(engine_records_, now_unix, https);
-      if (!https) {
-        std::erase_if(engine_records_, [](const CookieRecord& r) { return !r.secure; });
-      } else {
-        engine_records_.clear();
-      }
-    }
+    AddCookies(request, first_turn);
     // Only a success brings a body worth reading; a redirect's or an error's is dropped unread.
     request.wants_body = [](const ResponseHeaders& headers) { return headers.status() / 100 == 2; };
 
@@ -178,16 +193,7 @@ void RequestThread::FetchOnce(const std::string& address, bool first_turn) {
       return;
     }
     status_ = response->status;
-    if (library_cookies_) {
-      // What the engine holds now (what the response set included) comes first; the secure
-      // cookies held back from this turn follow.
-      std::string lines;
-      for (const std::string& line : response->engine_cookies) lines.append(line).append("\n");
-      std::vector<CookieRecord> records = ParseCookiesTxt(lines);
-      records.insert(records.end(), std::make_move_iterator(engine_records_.begin()),
-                     std::make_move_iterator(engine_records_.end()));
-      engine_records_ = CookieSet(std::move(records)).records();
-    }
+    if (library_cookies_) KeepEngineCookies(response->engine_cookies);
     if (status_ / 100 == 3) {
       const RedirectDecision decision =
           DecideRedirect(redirect_, status_, response->headers.Find("Location"), address_);

@@ -37,6 +37,7 @@
 namespace tw {
 
 class HttpTransfer;
+struct HttpTransferRequest;
 
 enum RequestResult : uint32_t {
   kRequestFollowRedirect = 0,  // internal to the thread; callers never see it
@@ -92,6 +93,9 @@ class RequestThread final : public WorkerThread {
  private:
   void Fetch();
   void FetchOnce(const std::string& address, bool first_turn);
+  // Explicit mode: the lookup's Cookie header; library mode: the engine's cookies for this turn.
+  void AddCookies(HttpTransferRequest& request, bool first_turn);
+  void KeepEngineCookies(const std::vector<std::string>& engine_lines);
 
   const std::shared_ptr<const RequestContext> context_;
   uint32_t timeout_ms_ = kDefaultTimeoutMs;

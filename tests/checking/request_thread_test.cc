@@ -321,17 +321,5 @@ TEST_F(RequestThreadTest, AThreadEndedOnAFailureIsRestartedByTheNextRequest) {
   EXPECT_EQ(thread.TakeBody(), "back");
 }
 
-TEST_F(RequestThreadTest, FetchesOverVerifiedTls) {
-  test::Sandbox sandbox;
-  test::TestCertificate certificate(sandbox);
-  TestHttpServer server(certificate);
-  server.Serve("/secure", 200, "over tls");
-  test::ScopedEnv trust("CURL_CA_BUNDLE", certificate.cert_path());
-  RequestThread thread(context_);
-  Fetch(thread, server.Url("/secure"));
-  EXPECT_EQ(thread.result(), kRequestSuccess);
-  EXPECT_EQ(thread.TakeBody(), "over tls");
-}
-
 }  // namespace
 }  // namespace tw

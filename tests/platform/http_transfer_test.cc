@@ -5,7 +5,6 @@
 #include <openssl/x509_vfy.h>
 
 #include <chrono>
-#include <thread>
 
 #include "support/http_test_server.h"
 #include "support/raw_http_server.h"
@@ -63,55 +62,6 @@ TEST(HttpTransferTest, SendsTheRequestAsGivenAndReadsTheResponse) {
   EXPECT_EQ(server.connection_count(), 1u);  // the connection was kept for the second request
 }
 
-TEST(HttpTransferTest, ABodyNotWantedIsNotRead) {
-  TestHttpServer server;
-  server.Serve("/missing", 404, std::string(100000, 'x'));
-  HttpTransfer transfer;
-  HttpTransferRequest request = Get(server.Url("/missing"));
-  int asked = 0;
-  request.wants_body = [&](const ResponseHeaders& headers) {
-    ++asked;
-    return headers.status() == 200;
-  };
-  Result<HttpResponse> response = transfer.Perform(request, nullptr);
-  ASSERT_TRUE(response.ok()) << FailureOf(response);
-  EXPECT_EQ(response->status, 404);
-  EXPECT_TRUE(response->body_dropped);
-  EXPECT_TRUE(response->body.empty());
-  EXPECT_EQ(asked, 1);
-}
-
-TEST(HttpTransferTest, ABodyShorterThanAnnouncedFailsButAnUnannouncedOneIsWhole) {
-  RawHttpServer short_body([](RawConnection& c) {
-    c.ReadRequest();
-    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(600, 'x'));
-  });
-  RawHttpServer unannounced([](RawConnection& c) {
-    c.ReadRequest();
-    c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(600, 'x'));
-  });
-  HttpTransfer transfer;
-  EXPECT_EQ(FailureOf(transfer.Perform(Get(short_body.Url("/")), nullptr)),
-            err::kInsufficientBuffer);
-  Result<HttpResponse> whole = transfer.Perform(Get(unannounced.Url("/")), nullptr);
-  ASSERT_TRUE(whole.ok()) << FailureOf(whole);
-  EXPECT_EQ(whole->body.size(), 600u);
-}
-
-TEST(HttpTransferTest, ABodyPastTheCapFailsWithoutGrowing) {
-  RawHttpServer endless([](RawConnection& c) {
-    c.ReadRequest();
-    if (!c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")) return;
-    const std::string chunk(64 * 1024, 'x');
-    while (c.Send(chunk)) {
-    }
-  });
-  HttpTransfer transfer;
-  HttpTransferRequest request = Get(endless.Url("/"));
-  request.max_body = 1 << 20;
-  EXPECT_EQ(FailureOf(transfer.Perform(request, nullptr)), err::kNotEnoughMemory);
-}
-
 TEST(HttpTransferTest, TheTimeOutMeasuresInactivityNotTheWholeTransfer) {
   RawHttpServer stalling([](RawConnection& c) {
     c.ReadRequest();
@@ -132,30 +82,6 @@ TEST(HttpTransferTest, TheTimeOutMeasuresInactivityNotTheWholeTransfer) {
   Result<HttpResponse> slow = transfer.Perform(Get(trickling.Url("/"), milliseconds(400)), nullptr);
   ASSERT_TRUE(slow.ok()) << FailureOf(slow);
   EXPECT_EQ(slow->body, "xxxxxxxxxx");
-}
-
-TEST(HttpTransferTest, TheCancelEventEndsATransferAtOnce) {
-  RawHttpServer silent([](RawConnection& c) {
-    c.ReadRequest();
-    c.WaitForPeerClose(milliseconds(60000));
-  });
-  HttpTransfer transfer;
-  Event cancel(EventReset::kManual);
-  std::thread canceller([&] {
-    ASSERT_TRUE(test::WaitFor([&] { return silent.requests().size() == 1; }));
-    cancel.Set();
-  });
-  const auto start = std::chrono::steady_clock::now();
-  const Result<HttpResponse> response =
-      transfer.Perform(Get(silent.Url("/"), milliseconds(60000)), &cancel);
-  canceller.join();
-  EXPECT_EQ(FailureOf(response), err::kInternetOperationCancelled);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
-  // The handle is still good for the next transfer.
-  TestHttpServer server;
-  server.Serve("/", 200, "ok");
-  cancel.Reset();
-  EXPECT_TRUE(transfer.Perform(Get(server.Url("/")), &cancel).ok());
 }
 
 TEST(HttpTransferTest, BrokenPeersGiveTheNetworkErrorNumbers) {
@@ -193,6 +119,20 @@ TEST(HttpTransferTest, BrokenPeersGiveTheNetworkErrorNumbers) {
             err::kInternetUnrecognizedScheme);
 }
 
+TEST(HttpTransferTest, GoesThroughTheProxyTheEnvironmentNames) {
+  RawHttpServer proxy([](RawConnection& c) {
+    c.ReadRequest();
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nproxied");
+  });
+  test::ScopedEnv via("http_proxy", proxy.Url(""));
+  HttpTransfer transfer;
+  Result<HttpResponse> response = transfer.Perform(Get("http://far-away.invalid/x"), nullptr);
+  ASSERT_TRUE(response.ok()) << FailureOf(response);
+  EXPECT_EQ(response->body, "proxied");
+  const std::string head = proxy.requests().at(0);
+  EXPECT_EQ(head.substr(0, head.find("\r\n")), "GET http://far-away.invalid/x HTTP/1.1");
+}
+
 TEST(HttpTransferTest, TlsIsVerifiedAgainstTheTrustedBundle) {
   test::Sandbox sandbox;
   test::TestCertificate certificate(sandbox);
@@ -214,31 +154,6 @@ TEST(HttpTransferTest, TlsIsVerifiedAgainstTheTrustedBundle) {
   test::ScopedEnv trust_it("CURL_CA_BUNDLE", wrong_name.cert_path());
   EXPECT_EQ(FailureOf(transfer.Perform(Get(misnamed.Url("/")), nullptr)),
             err::kInternetSecCertCnInvalid);
-}
-
-TEST(HttpTransferTest, TheCookieEngineSendsWhatItWasGivenAndTellsWhatItLearned) {
-  TestHttpServer server;
-  server.On("/set", [](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Set-Cookie", "fromserver=1; Path=/");
-    res.set_content("ok", "text/plain");
-  });
-  HttpTransfer transfer;
-  HttpTransferRequest request = Get(server.Url("/set"));
-  request.cookie_engine = CookieEngine::kOn;
-  request.engine_cookies = {"127.0.0.1\tFALSE\t/\tFALSE\t0\tloaded\tyes"};
-  Result<HttpResponse> response = transfer.Perform(request, nullptr);
-  ASSERT_TRUE(response.ok());
-  EXPECT_EQ(response->engine_cookies.size(), 2u);
-  // Off: the store is emptied, only the given header goes out.
-  request.cookie_engine = CookieEngine::kOff;
-  request.headers = {"Cookie: mine=2"};
-  ASSERT_TRUE(transfer.Perform(request, nullptr).ok());
-
-  const std::vector<test::RecordedRequest> seen = server.requests();
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].Header("Cookie"), "loaded=yes");
-  EXPECT_EQ(seen[1].Header("Cookie"), "mine=2");
-  EXPECT_EQ(seen[1].headers.count("Cookie"), 1u);
 }
 
 TEST(HttpTransferTest, MapsEveryFailureInOnePlace) {
