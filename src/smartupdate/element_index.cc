@@ -75,6 +75,13 @@ class NameTable {
   size_t used_ = 0;
 };
 
+// A name ending in '<' is followed by a "</" that its own scan does not see (it starts after the
+// name) but older elements do; such elements are left to the plain scan and count here only as
+// nesting for others.
+bool Indexed(const TagName& name) {
+  return !IsVoidTag(name.view()) && name.chars[name.size - 1] != '<';
+}
+
 struct Pending {
   uint32_t start;
   uint32_t nested;  // start tags beginning with the name seen since, not yet balanced
@@ -132,7 +139,7 @@ void ElementIndex::Build() {
     const char* q = p + 1;
     const uint64_t first = Symbol(*q);
     const std::optional<TagName> name = ReadTagName(p, static_cast<size_t>(end - p));
-    const bool container = name && !IsVoidTag(name->view());
+    const bool container = name && Indexed(*name);
     while (q < end && IsTagNameChar(*q) && length < kMaxTagName) {
       key = (key << 6) | Symbol(*q++);
       ++length;
@@ -156,18 +163,23 @@ void ElementIndex::Build() {
 std::optional<SkippedElement> ElementIndex::Skip(const char* pos, size_t remaining,
                                                  bool want_first_child) const {
   const char* base = document_.data();
+  const char* range_end = pos + remaining;
+  auto scan = [&] {
+    std::optional<SkippedElement> e = SkipElement(pos, remaining);
+    if (e && e->is_unclosed && !want_first_child) e->end = range_end;
+    return e;
+  };
   const bool inside = pos >= base && remaining <= document_.size() &&
                       static_cast<size_t>(pos - base) <= document_.size() - remaining;
   const std::optional<TagName> name = ReadTagName(pos, remaining);
-  if (!name || !inside || IsDeclarationTag(name->view()) || IsVoidTag(name->view()) ||
+  if (!name || !inside || IsDeclarationTag(name->view()) || !Indexed(*name) ||
       document_.size() >= kNoEnd) {
-    return SkipElement(pos, remaining);
+    return scan();
   }
   const auto offset = static_cast<uint32_t>(pos - base);
   const auto it = std::lower_bound(starts_.begin(), starts_.end(), offset);
-  if (it == starts_.end() || *it != offset) return SkipElement(pos, remaining);
+  if (it == starts_.end() || *it != offset) return scan();
   const uint32_t stop = ends_[static_cast<size_t>(it - starts_.begin())];
-  const char* range_end = pos + remaining;
   if (stop != kNoEnd && base + stop <= range_end) return SkippedElement{base + stop, true, false};
   if (!want_first_child) return SkippedElement{range_end, true, true};
   const char* child = FirstChildStartTag(pos + 1 + name->size, range_end, name->view());

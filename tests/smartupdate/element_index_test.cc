@@ -37,6 +37,7 @@ TEST(ElementIndexTest, AgreesWithTheScanOnHandWrittenNesting) {
   ExpectSameAsScan("<b>x<br>y</b>z</b><b><body></b>");
   ExpectSameAsScan("<h1>Title</h1><p>one<p>two</p><li>a<li>b</ul>");
   ExpectSameAsScan("<a<b>x</a<b></a<b><<a></<a>");
+  ExpectSameAsScan("<</<><a<</a<><a<>x</a<>");  // a name ending in "<" before "/"
   ExpectSameAsScan("<div><span><div></span></div></div><div></div >");
   ExpectSameAsScan("<abcdefghijk><abcdefghij></abcdefghij></abcdefghijk>");
   ExpectSameAsScan("<img><IMG></img><!-- <div> --></div>");
