@@ -8,6 +8,7 @@
 #include "pagedb/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/url_cache.h"
 
 namespace tw {
 namespace {
@@ -380,8 +381,8 @@ Error AddPageWithDefaults(const std::string& folder, const std::string& title,
   }
   // Created as new: adding a page never wipes a page that already has the title.
   if (Error e = CreatePageFile(folder, title, summary, CreateMode::kNew)) return e;
-  // Still to come here: marking the address in the URL cache, which arrives with the page
-  // database. Its outcome will not change this result.
+  // The mark only tells Smart History the address is known; the page exists either way.
+  (void)MarkAddress(address);
   return Error();
 }
 
@@ -416,9 +417,11 @@ Error RenamePage(const std::string& folder, const std::string& old_title,
 }
 
 Error DeletePage(const std::string& folder, const std::string& title) {
-  // Still to come here: reading the page's address and removing its URL-cache mark, which
-  // arrives with the page database. The result stays that of the deletion.
-  return DeleteFile(PagePath(folder, title));
+  Result<PageSummary> summary = ReadPageSummary(folder, title);
+  if (Error e = DeleteFile(PagePath(folder, title))) return e;
+  // Unmarked only once the page is gone: a page that could not be deleted keeps its mark.
+  if (summary.ok() && summary->header.addressLength != 0) (void)UnmarkAddress(summary->address);
+  return Error();
 }
 
 Error ImportPageFile(const std::string& source_path, const std::string& folder) {

@@ -27,6 +27,7 @@ class OptionsTest : public ::testing::Test {
   }
 
   test::Sandbox sandbox_;
+  test::ScopedHome home_{sandbox_};  // new pages are marked in the user's URL cache
   SettingsStore store_{sandbox_.Sub("config/tidewell/registry")};
 };
 

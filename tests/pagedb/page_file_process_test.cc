@@ -15,6 +15,7 @@ namespace {
 
 TEST(PageFileProcessTest, AnotherProcessHoldingThePageExcludesReadersAndWriters) {
   test::Sandbox sandbox;
+  test::ScopedHome home(sandbox);
   ASSERT_TRUE(AddPageWithDefaults(sandbox.path(), "P", "http://p.org", {}).ok());
   const std::string path = PagePath(sandbox.path(), "P");
   {
@@ -56,6 +57,7 @@ TEST(PageFileProcessTest, AWriterKilledMidWriteLeavesAWholePage) {
 
 TEST(PageFileProcessTest, TwoProcessesAddingTheSameTitleCannotBothWin) {
   test::Sandbox sandbox;
+  test::ScopedHome home(sandbox);
   // Each round: this process and a helper race to add the same new page.
   for (int round = 0; round < 20; ++round) {
     const std::string title = "Race" + std::to_string(round);

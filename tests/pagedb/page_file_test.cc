@@ -5,6 +5,7 @@
 #include "pagedb/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/url_cache.h"
 #include "support/sandbox.h"
 
 namespace tw {
@@ -33,6 +34,7 @@ class PageFileTest : public ::testing::Test {
   }
 
   test::Sandbox sandbox_;
+  test::ScopedHome home_{sandbox_};  // the URL cache that adding and deleting touch
 };
 
 TEST_F(PageFileTest, ReadsEveryFieldAtItsOffset) {
@@ -287,6 +289,20 @@ TEST_F(PageFileTest, WritersAndReadersExcludeEachOther) {
   EXPECT_EQ(Get("Busy"), FullPage());
   ASSERT_TRUE(WritePage(folder(), record).ok());
   EXPECT_EQ(ReadPageSummary(folder(), "Busy")->address, "http://new.org");
+}
+
+TEST_F(PageFileTest, AddingMarksTheAddressAndOnlyARealDeletionUnmarksIt) {
+  ASSERT_TRUE(AddPageWithDefaults(folder(), "M", "http://marked.org/", {}).ok());
+  EXPECT_TRUE(*IsAddressMarked("http://marked.org/"));
+  EXPECT_FALSE(*IsAddressMarked("http://MARKED.org/"));
+  {
+    Result<File> reader = File::Open(PageFile("M"), OpenOptions{});
+    ASSERT_TRUE(reader.ok());
+    EXPECT_EQ(DeletePage(folder(), "M").code(), err::kSharingViolation);
+  }
+  EXPECT_TRUE(*IsAddressMarked("http://marked.org/"));
+  ASSERT_TRUE(DeletePage(folder(), "M").ok());
+  EXPECT_FALSE(*IsAddressMarked("http://marked.org/"));
 }
 
 TEST_F(PageFileTest, CopyForEventTakesHeaderTitleAndAddressOnly) {
