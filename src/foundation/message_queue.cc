@@ -42,6 +42,14 @@ bool MessageQueue::Post(Message message) {
   return true;
 }
 
+bool MessageQueue::TryPost(Message& message) {
+  std::lock_guard lock(mutex_);
+  if (closed_ || fd_ < 0) return false;
+  if (messages_.empty()) Signal(fd_);
+  messages_.push_back(std::move(message));
+  return true;
+}
+
 std::optional<Message> MessageQueue::TryGet() {
   std::lock_guard lock(mutex_);
   if (messages_.empty()) return std::nullopt;

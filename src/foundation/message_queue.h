@@ -47,6 +47,8 @@ class MessageQueue final : public Waitable {
   bool valid() const { return fd_ >= 0; }
   // False when the queue is closed or invalid; the message (and its payload) is then dropped.
   bool Post(Message message);
+  // Like Post, but a message that is refused stays with the caller, who may hand it elsewhere.
+  bool TryPost(Message& message);
   // The oldest message, if any, without waiting.
   std::optional<Message> TryGet();
   // Waits up to the time-out for a message.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <random>
 
+#include "pagedb/folder_markers.h"
 #include "pagedb/title.h"
 #include "platform/error_text.h"
 #include "platform/file.h"
@@ -15,7 +16,6 @@
 namespace tw {
 namespace {
 
-constexpr std::string_view kTakerLock = "err";
 constexpr std::string_view kErrorFileSuffix = ".twe";
 constexpr uint32_t kFirstNumber = 10000;
 constexpr uint32_t kNumberRange = 90000;
@@ -98,7 +98,7 @@ Error WriteTextFile(const std::string& folder, std::string_view text) {
 }  // namespace
 
 std::string ErrorFileName(uint32_t number) {
-  return std::string(kTakerLock) + std::to_string(number) + std::string(kErrorFileSuffix);
+  return std::string(marker::kErrorTaker) + std::to_string(number) + std::string(kErrorFileSuffix);
 }
 
 Error WriteErrorFile(const std::string& folder, uint32_t message_id, Error error) {
@@ -139,7 +139,7 @@ Result<bool> TakeErrorFiles(const std::string& folder, PageEventSink& sink) {
   // Error files wait until some process has a user interface to show them.
   if (!sink.HasSubscribers()) return false;
   Result<File> lock =
-      File::Open(JoinPath(folder, kTakerLock),
+      File::Open(JoinPath(folder, marker::kErrorTaker),
                  OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways});
   if (!lock.ok()) {
     // Another process is taking them right now.

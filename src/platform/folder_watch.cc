@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace tw {
@@ -31,17 +32,25 @@ Result<FolderWatch> FolderWatch::Create(const std::string& folder) {
 }
 
 bool FolderWatch::Rearm() {
+  return Rearm([](std::string_view) { return true; });
+}
+
+bool FolderWatch::Rearm(const std::function<bool(std::string_view name)>& relevant) {
   if (fd_ < 0) return false;
   bool any = false;
   alignas(inotify_event) char buffer[8192];
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-    if (n > 0) {
-      any = true;
-      continue;
-    }
     if (n < 0 && errno == EINTR) continue;
-    return any;  // EAGAIN: drained
+    if (n <= 0) return any;  // EAGAIN: drained
+    for (ssize_t pos = 0; pos + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + pos);
+      pos += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      if (any) continue;
+      // The name field is padded with zeros; an event without a name is about the folder itself.
+      const std::string_view name(event->name, event->len ? ::strnlen(event->name, event->len) : 0);
+      any = (event->mask & IN_Q_OVERFLOW) || name.empty() || relevant(name);
+    }
   }
 }
 

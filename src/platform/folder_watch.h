@@ -5,7 +5,9 @@
 // covers a whole burst of changes; the owner then looks at the folder itself.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "foundation/waitable.h"
 #include "platform/error.h"
@@ -24,6 +26,9 @@ class FolderWatch final : public Waitable {
   bool valid() const { return fd_ >= 0; }
   // Drains the pending notifications; true if there were any.
   bool Rearm();
+  // Drains them too, but true only if one concerns a name `relevant` accepts, so that an owner's
+  // own bookkeeping files do not wake it again and again. A lost-notification overflow counts.
+  bool Rearm(const std::function<bool(std::string_view name)>& relevant);
   void Close();
 
   int wait_fd() const override { return fd_; }

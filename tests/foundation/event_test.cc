@@ -120,6 +120,15 @@ TEST(MessageQueueTest, ClosedQueueRefusesAndFreesPayloads) {
   EXPECT_FALSE(queue.Post(Message{2, 0, std::make_unique<Counted>(live)}));
   EXPECT_EQ(live.load(), 0);
   EXPECT_FALSE(queue.TryGet());
+
+  // A refused TryPost leaves the message with the caller, to hand to someone else.
+  Message kept{3, 0, std::make_unique<Counted>(live)};
+  EXPECT_FALSE(queue.TryPost(kept));
+  EXPECT_EQ(live.load(), 1);
+  EXPECT_TRUE(kept.payload);
+  queue.Reopen();
+  EXPECT_TRUE(queue.TryPost(kept));
+  EXPECT_EQ(queue.TryGet()->id, 3u);
 }
 
 TEST(MessageQueueTest, TakePayloadChecksTheType) {

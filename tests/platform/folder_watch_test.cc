@@ -27,6 +27,24 @@ TEST(FolderWatchTest, SignalsOnChangesByAnotherProcessAndRearms) {
   EXPECT_TRUE(WaitForAny({&*watch}, std::chrono::seconds(5)).signaled());
 }
 
+TEST(FolderWatchTest, AFilterLetsOnlyRelevantNamesCount) {
+  test::Sandbox sandbox;
+  Result<FolderWatch> watch = FolderWatch::Create(sandbox.path());
+  ASSERT_TRUE(watch.ok());
+  auto pages_only = [](std::string_view name) { return name.ends_with(".twp"); };
+
+  test::WriteFileBytes(sandbox.Sub("err"), "");
+  ASSERT_TRUE(WaitForAny({&*watch}, std::chrono::seconds(5)).signaled());
+  EXPECT_FALSE(watch->Rearm(pages_only));
+  EXPECT_TRUE(WaitForAny({&*watch}, std::chrono::milliseconds(0)).timed_out());
+
+  test::WriteFileBytes(sandbox.Sub("err"), "again");
+  test::WriteFileBytes(sandbox.Sub("a.twp"), "page");
+  ASSERT_TRUE(WaitForAny({&*watch}, std::chrono::seconds(5)).signaled());
+  EXPECT_TRUE(watch->Rearm(pages_only));
+  EXPECT_TRUE(WaitForAny({&*watch}, std::chrono::milliseconds(0)).timed_out());
+}
+
 TEST(FolderWatchTest, MissingFolderFails) {
   test::Sandbox sandbox;
   EXPECT_FALSE(FolderWatch::Create(sandbox.Sub("nowhere")).ok());
