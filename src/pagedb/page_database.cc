@@ -1,5 +1,6 @@
 #include "pagedb/page_database.h"
 
+#include <chrono>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -37,14 +38,23 @@ PageEvent EventWithoutData(uint16_t code) {
   return event;
 }
 
+constexpr std::string_view kErrorFileSuffix = ".twe";
+// Every so often a reconciliation looks up every page file, not only those the folder watch
+// named, in case a change came without a notification (a network file system, say).
+constexpr auto kFullScanInterval = std::chrono::minutes(1);
+// Stop is tested once per this many pages: often enough to end promptly, rarely enough to cost
+// nothing next to the work.
+constexpr size_t kStopTestInterval = 64;
+
+bool EndsWith(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
+}
+
 // The folder names whose changes matter to the page list: page files, error files and the
 // markers. The "err" lock and temporary files would only wake the thread for nothing.
 bool IsRelevantName(std::string_view name) {
-  auto ends_with = [&](std::string_view suffix) {
-    return name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
-  };
-  return ends_with(kPageFileSuffix) || ends_with(".twe") || name == marker::kLock ||
-         name == marker::kStopRequest || name == marker::kStoppedByUser;
+  return EndsWith(name, kPageFileSuffix) || EndsWith(name, kErrorFileSuffix) ||
+         name == marker::kLock || name == marker::kStopRequest || name == marker::kStoppedByUser;
 }
 
 // The list keeps what a summary read when loading holds (header, title, address): content, masks
@@ -399,7 +409,7 @@ int PageDatabase::RunDatabaseThread() {
         break;
       case 5:
         // One wake covers a whole burst; our own bookkeeping files do not count.
-        if (watch_.Rearm(IsRelevantName)) e = Reconcile();
+        if (NoteChanges()) e = Reconcile();
         break;
       default:
         return -1;
@@ -448,8 +458,9 @@ Error PageDatabase::LoadPages() {
   if (!found.ok()) return found.error().IsNothingThere() ? Error() : found.error();
   std::vector<std::string> addresses;
   addresses.reserve(found->size());
+  size_t visited = 0;
   for (const FoundFile& file : *found) {
-    if (Stopping()) return Error();
+    if (++visited % kStopTestInterval == 0 && Stopping()) return Error();
     const std::string title = TitleOfFileName(file.name);
     Result<std::unique_ptr<PageRecord>> page = ReadPageSummaryRecord(folder, title);
     if (!page.ok()) {
@@ -464,11 +475,28 @@ Error PageDatabase::LoadPages() {
     pages_.Append(std::move(*page));
   }
   if (url_cache_) (void)url_cache_->MarkAll(addresses);
+  full_scan_ = true;
   return Error();
+}
+
+bool PageDatabase::NoteChanges() {
+  return watch_.Rearm([this](std::string_view name) {
+    if (name.empty()) {
+      full_scan_ = true;  // names were lost: look at everything
+      return true;
+    }
+    if (!IsRelevantName(name)) return false;
+    if (EndsWith(name, kPageFileSuffix)) changed_names_.emplace(name);
+    return true;
+  });
 }
 
 Error PageDatabase::Reconcile() {
   const std::string folder = page_folder();
+  // Notifications that arrived since the wake belong to this reconciliation too.
+  (void)NoteChanges();
+  const auto now = std::chrono::steady_clock::now();
+  const bool full_scan = full_scan_ || now - last_full_scan_ >= kFullScanInterval;
   bool changed = false;
   bool needs_check = false;
 
@@ -499,15 +527,28 @@ Error PageDatabase::Reconcile() {
     }
   }
 
-  // 3. Error files waiting to be shown. A folder where they cannot be taken (read-only, say)
-  // must not keep its pages from being reconciled.
-  Result<bool> taken = TakeErrorFiles(folder, *this);
-  if (taken.ok() && *taken) changed = true;
-
-  // 4. What is in the folder now.
-  Result<std::vector<FoundFile>> found = FindFiles(folder, kPageFileSuffix);
+  // 4 (listed before error files are taken, so that one look at the folder serves both). Names
+  // alone, except for the page files the folder watch named: only a changed file can have a new
+  // time, and looking up ten thousand files costs more than everything else here.
+  bool error_files_listed = false;
+  Result<std::vector<FoundFile>> found = ListFiles(folder, [&](std::string_view name) {
+    if (EndsWith(name, kErrorFileSuffix)) {
+      error_files_listed = true;
+      return Listing::kSkip;
+    }
+    if (!EndsWith(name, kPageFileSuffix)) return Listing::kSkip;
+    return full_scan || changed_names_.contains(name) ? Listing::kWithDetails : Listing::kNameOnly;
+  });
   if (!found.ok() && !found.error().IsNothingThere()) return found.error();
   std::vector<FoundFile> files = found.ok() ? std::move(*found) : std::vector<FoundFile>();
+
+  // 3. Error files waiting to be shown. A folder where they cannot be taken (read-only, say)
+  // must not keep its pages from being reconciled.
+  if (error_files_listed) {
+    Result<bool> taken = TakeErrorFiles(folder, *this);
+    if (taken.ok() && *taken) changed = true;
+  }
+
   std::vector<std::string> titles;
   titles.reserve(files.size());
   std::unordered_map<std::string_view, size_t> by_title;
@@ -519,9 +560,10 @@ Error PageDatabase::Reconcile() {
   // 5. Pages gone or changed.
   auto updated = std::make_unique<UpdatedPageList>();
   const bool re_notify = settings_.re_notify();
+  size_t visited = 0;
   for (PageRecord* page = pages_.first(); page;) {
     PageRecord* next = page->next;
-    if (Stopping()) return Error();
+    if (++visited % kStopTestInterval == 0 && Stopping()) return Error();
     const auto it = by_title.find(page->title);
     if (it == by_title.end()) {
       SendToAll(EventWithCopy(page_event::kPageRemoved, *page));
@@ -532,7 +574,8 @@ Error PageDatabase::Reconcile() {
     }
     const FoundFile& file = files[it->second];
     known[it->second] = true;
-    if (!locked && file.last_write != page->fileTime) {
+    const bool looked_up = !file.last_write.IsZero();
+    if (!locked && looked_up && file.last_write != page->fileTime) {
       const bool was_updated = page->updated == 1;
       const FileTime old_updated_time = page->updatedTime;
       if (!ReadPage(folder, page->title, *page)) {
@@ -556,6 +599,12 @@ Error PageDatabase::Reconcile() {
   for (size_t i = 0; i < files.size(); ++i) {
     if (known[i]) continue;
     if (Stopping()) return Error();
+    FileTime last_write = files[i].last_write;
+    if (last_write.IsZero()) {
+      Result<FileInfo> info = GetFileInfo(JoinPath(folder, files[i].name));
+      if (!info.ok()) continue;  // gone again since the listing
+      last_write = info->last_write;
+    }
     Result<std::unique_ptr<PageRecord>> read = ReadPage(folder, titles[i]);
     std::unique_ptr<PageRecord> page;
     if (read.ok()) {
@@ -574,7 +623,7 @@ Error PageDatabase::Reconcile() {
       page->status = StatusSystemError;
       page->errorCode = read.error().code();
     }
-    page->fileTime = files[i].last_write;
+    page->fileTime = last_write;
     SendToAll(EventWithCopy(page_event::kPageAdded, *page));
     pages_.Append(std::move(page));
     // A running pass lists the folder again and so checks the new page too.
@@ -600,8 +649,19 @@ Error PageDatabase::Reconcile() {
   }
 
   // 9. Error files written meanwhile.
-  taken = TakeErrorFiles(folder, *this);
-  if (taken.ok() && *taken) changed = true;
+  if (error_files_listed) {
+    Result<bool> taken = TakeErrorFiles(folder, *this);
+    if (taken.ok() && *taken) changed = true;
+  }
+
+  // What was looked at is done with; while a pass holds the folder, changed pages wait for it.
+  if (!locked) {
+    changed_names_.clear();
+    if (full_scan) {
+      full_scan_ = false;
+      last_full_scan_ = now;
+    }
+  }
 
   // 10, 11.
   if (!locked && needs_check) check_->SignalNewPages();
@@ -614,6 +674,8 @@ Error PageDatabase::Reconcile() {
 
 Error PageDatabase::ChangeFolder() {
   pages_.Clear();
+  changed_names_.clear();
+  full_scan_ = true;
   Result<std::string> folder = GetPageFolder(store_);
   if (!folder.ok()) return folder.error();
   SetFolder(*folder);

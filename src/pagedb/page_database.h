@@ -23,10 +23,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 #include "checking/options.h"
 #include "checking/options_watcher.h"
@@ -100,6 +104,8 @@ class PageDatabase final : public PageEventSink {
   Error Load();
   Error LoadPages();
   Error Reconcile();
+  // Drains the folder watch, noting the page files it names; true if something relevant changed.
+  bool NoteChanges();
   Error ChangeFolder();
   void ReportFailure(Error error);
   void ReadOptions();
@@ -130,6 +136,15 @@ class PageDatabase final : public PageEventSink {
 
   // The page database thread's own.
   FolderWatch watch_;
+  // Page files the folder watch named since they were last looked at, and whether the next
+  // reconciliation must look at every page file.
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  };
+  std::unordered_set<std::string, NameHash, std::equal_to<>> changed_names_;
+  bool full_scan_ = true;
+  std::chrono::steady_clock::time_point last_full_scan_;
   std::optional<UrlCache> url_cache_;
   OwnedList<PageRecord> pages_;
 

@@ -59,6 +59,15 @@ Result<FileInfo> GetFileInfo(const std::string& path) {
 }
 
 Result<std::vector<FoundFile>> FindFiles(const std::string& folder, std::string_view suffix) {
+  return ListFiles(folder, [suffix](std::string_view name) {
+    const bool match =
+        name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
+    return match ? Listing::kWithDetails : Listing::kSkip;
+  });
+}
+
+Result<std::vector<FoundFile>> ListFiles(
+    const std::string& folder, const std::function<Listing(std::string_view name)>& choose) {
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
   if (!dir) {
     const Error e = Error::LastErrno();
@@ -74,12 +83,19 @@ Result<std::vector<FoundFile>> FindFiles(const std::string& folder, std::string_
       break;
     }
     const std::string_view name(entry->d_name);
-    if (name.size() < suffix.size() || name.substr(name.size() - suffix.size()) != suffix) continue;
     if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
-    struct stat st {};
-    if (::fstatat(dir_fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
-    found.push_back(FoundFile{std::string(name), FileTime::FromTimespec(st.st_mtim),
-                              static_cast<uint64_t>(st.st_size)});
+    const Listing listing = choose(name);
+    if (listing == Listing::kSkip) continue;
+    FoundFile file{std::string(name), FileTime{}, 0};
+    if (listing == Listing::kWithDetails || entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      if (::fstatat(dir_fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+      if (listing == Listing::kWithDetails) {
+        file.last_write = FileTime::FromTimespec(st.st_mtim);
+        file.size = static_cast<uint64_t>(st.st_size);
+      }
+    }
+    found.push_back(std::move(file));
   }
   return found;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,13 @@ Result<FileInfo> GetFileInfo(const std::string& path);
 // The regular files of a folder whose names end exactly (case-sensitively) in `suffix`,
 // in the order the folder lists them. An empty result is not an error; a missing folder is.
 Result<std::vector<FoundFile>> FindFiles(const std::string& folder, std::string_view suffix);
+
+// What ListFiles does with a name: leave it out, list it by name alone (time and size stay zero),
+// or list it with its time and size. Looking a file up costs far more than listing its name, so
+// a caller that knows which files can have changed asks for details of those only.
+enum class Listing { kSkip, kNameOnly, kWithDetails };
+Result<std::vector<FoundFile>> ListFiles(
+    const std::string& folder, const std::function<Listing(std::string_view name)>& choose);
 
 // Deletes a file; fails with 32 while anyone has it open.
 Error DeleteFile(const std::string& path);

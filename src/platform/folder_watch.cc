@@ -46,10 +46,10 @@ bool FolderWatch::Rearm(const std::function<bool(std::string_view name)>& releva
     for (ssize_t pos = 0; pos + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
       const auto* event = reinterpret_cast<const inotify_event*>(buffer + pos);
       pos += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-      if (any) continue;
       // The name field is padded with zeros; an event without a name is about the folder itself.
-      const std::string_view name(event->name, event->len ? ::strnlen(event->name, event->len) : 0);
-      any = (event->mask & IN_Q_OVERFLOW) || name.empty() || relevant(name);
+      std::string_view name(event->name, event->len ? ::strnlen(event->name, event->len) : 0);
+      if (event->mask & IN_Q_OVERFLOW) name = {};
+      if (relevant(name) || name.empty()) any = true;
     }
   }
 }

@@ -27,7 +27,9 @@ class FolderWatch final : public Waitable {
   // Drains the pending notifications; true if there were any.
   bool Rearm();
   // Drains them too, but true only if one concerns a name `relevant` accepts, so that an owner's
-  // own bookkeeping files do not wake it again and again. A lost-notification overflow counts.
+  // own bookkeeping files do not wake it again and again. `relevant` sees every name; it is
+  // called with an empty name when the names are not known (notifications were lost, or the
+  // folder itself changed), which always counts.
   bool Rearm(const std::function<bool(std::string_view name)>& relevant);
   void Close();
 
