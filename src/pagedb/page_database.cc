@@ -179,6 +179,11 @@ void PageDatabase::Stop() {
   watch_.Close();
   url_cache_.reset();
   pages_.Clear();
+  {
+    // The thread is gone, so its stop event no longer guards the list; a restart loads afresh.
+    std::lock_guard lock(subscribers_mutex_);
+    loaded_ = false;
+  }
   running_ = false;
 }
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <set>
+#include <thread>
 
 #include "pagedb/error_log.h"
 #include "pagedb/page_database_support.h"
@@ -371,12 +372,49 @@ TEST_F(PageDatabaseTest, StoppingWhileLoadingOrReconcilingEndsCleanly) {
   writer.Wait();
 }
 
+TEST_F(PageDatabaseTest, StartAndStopRepeatedWhileOtherThreadsSubscribeAndPost) {
+  AddPage("One");
+  std::atomic<bool> done{false};
+  std::vector<std::unique_ptr<PageDatabase>> dbs;
+  for (int i = 0; i < 2; ++i) dbs.push_back(MakeDatabase());
+  std::atomic<PageDatabase*> current{nullptr};
+  std::thread client([&] {
+    test::EventRecorder recorder;
+    MessageQueue window;
+    while (!done) {
+      PageDatabase* db = current.load();
+      if (!db) continue;
+      (void)db->Subscribe(0xFFFFFFFF, &test::EventRecorder::Callback, &recorder);
+      (void)db->Subscribe(0xFFFFFFFF, &window);
+      auto request = std::make_unique<PageRequest>();
+      request->kind = PageRequest::kDeletePage;
+      request->name = "Nothing";
+      (void)db->PostPageRequest(std::move(request));
+      (void)db->Unsubscribe(&test::EventRecorder::Callback, &recorder);
+      (void)db->Unsubscribe(&window);
+      while (window.TryGet()) {
+      }
+    }
+  });
+  for (int round = 0; round < 100; ++round) {
+    PageDatabase& db = *dbs[round % 2];
+    ASSERT_TRUE(db.Start().ok());
+    current = &db;
+    db.Stop();
+    current = nullptr;
+  }
+  done = true;
+  client.join();
+}
+
 TEST_F(PageDatabaseTest, TheOneShotStartReadsOptionsAndStartsNothing) {
+  ASSERT_TRUE(store_.WriteDword(OptionsKey(), option::kIntervalValue, 30).ok());
   ASSERT_TRUE(store_.WriteDword(OptionsKey(), option::kTimeout, 7).ok());
   ASSERT_TRUE(store_.WriteDword(OptionsKey(), option::kEnableSmartUpdate, 0).ok());
   ASSERT_TRUE(db_->Subscribe(0xFFFFFFFF, &test::EventRecorder::Callback, &events_));
   ASSERT_TRUE(db_->Start(PageDatabase::StartMode::kOptionsOnly).ok());
   EXPECT_EQ(log_->timeout_ms, 7000u);
+  EXPECT_EQ(log_->schedule_count, 30u);
   EXPECT_FALSE(CurrentNewPageDefaults().smartUpdate);
   EXPECT_EQ(log_->starts, 0);
   EXPECT_FALSE(PathExists(JoinPath(folder_, "lock")));
