@@ -136,8 +136,9 @@ void ReportError(const std::string& folder, PageEventSink* sink, Error error) {
 }
 
 Result<bool> TakeErrorFiles(const std::string& folder, PageEventSink& sink) {
-  // Error files wait until some process has a user interface to show them.
-  if (!sink.HasSubscribers()) return false;
+  // Error files wait until some process has a user interface to show them: a subscriber that
+  // takes error texts, since one that only follows pages would have them deleted unseen.
+  if (!sink.HasSubscribers(page_event::kMaskMessages)) return false;
   Result<File> lock =
       File::Open(JoinPath(folder, marker::kErrorTaker),
                  OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways});

@@ -38,7 +38,8 @@ Error PostErrorEvent(PageEventSink* sink, uint32_t message_id, Error error = Err
 void ReportError(const std::string& folder, PageEventSink* sink, Error error);
 
 // Takes the waiting error files of the folder and delivers their texts as one chain (event 5).
-// Does nothing while the sink has no subscribers or another process is taking. True when files
+// Does nothing while the sink has no subscriber for error texts (mask 0x100) or another process
+// is taking. True when files
 // were found. A file another process is still writing, or one that cannot be read, stays for the
 // next time.
 Result<bool> TakeErrorFiles(const std::string& folder, PageEventSink& sink);

@@ -268,10 +268,13 @@ bool PageDatabase::Unsubscribe(PageEventCallback callback, void* context) {
   return false;
 }
 
-bool PageDatabase::HasSubscribers() {
+bool PageDatabase::HasSubscribers(uint32_t mask) {
   SubscriberLock lock;
   if (!LockSubscribers(lock)) return false;
-  return !subscribers_.empty();
+  for (const Subscriber& s : subscribers_) {
+    if (s.mask & mask) return true;
+  }
+  return false;
 }
 
 bool PageDatabase::Deliver(Subscriber& subscriber, PageEvent& event) {

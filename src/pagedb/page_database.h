@@ -91,7 +91,7 @@ class PageDatabase final : public PageEventSink {
   // PageEventSink.
   void SendToAll(const PageEvent& event) override;
   bool SendToFirstTaker(PageEvent event) override;
-  bool HasSubscribers() override;
+  bool HasSubscribers(uint32_t mask) override;
 
  private:
   struct Subscriber;

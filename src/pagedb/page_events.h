@@ -129,7 +129,8 @@ class PageEventSink {
   // To the first subscriber that takes it (masks 0x100 and 0x1000): a callback always does, a
   // window does when its message could be posted. False when nobody took it; the data is freed.
   virtual bool SendToFirstTaker(PageEvent event) = 0;
-  virtual bool HasSubscribers() = 0;
+  // Whether some subscriber's mask has a bit of `mask`.
+  virtual bool HasSubscribers(uint32_t mask) = 0;
 };
 
 }  // namespace tw

@@ -121,6 +121,23 @@ TEST_F(PageDatabaseTest, LoadingListsEveryPageOnceAndALateSubscriberGetsThemOnce
   EXPECT_EQ(late.Count(pe::kError), 0);  // its mask asked for pages only
 }
 
+TEST_F(PageDatabaseTest, ErrorFilesWaitForASubscriberThatShowsThem) {
+  test::EventRecorder pages_only;
+  ASSERT_TRUE(db_->Subscribe(pe::kMaskPages, &test::EventRecorder::Callback, &pages_only));
+  ASSERT_TRUE(db_->Start().ok());
+  ASSERT_TRUE(WriteErrorFile(folder_, str::kSeriousPageError).ok());
+  AddPage("Nudge");  // reconciled after the error file arrived
+  ASSERT_TRUE(pages_only.WaitForCount(pe::kPageAdded, "Nudge", 1));
+  EXPECT_EQ(FindFiles(folder_, ".twe")->size(), 1u);
+
+  ASSERT_TRUE(db_->Subscribe(pe::kMaskMessages, &test::EventRecorder::Callback, &events_));
+  AddPage("Again");
+  ASSERT_TRUE(test::WaitFor([&] { return !events_.Texts(pe::kError).empty(); }));
+  EXPECT_EQ(events_.Texts(pe::kError),
+            std::vector<std::string>{std::string(LoadString(str::kSeriousPageError))});
+  EXPECT_TRUE(FindFiles(folder_, ".twe")->empty());
+}
+
 TEST_F(PageDatabaseTest, AnotherProcessAddingRewritingAndDeletingGivesOneEventEach) {
   StartWithRecorder();
   ASSERT_EQ(Helper({"add-page", folder_, "News", "http://news.org/"}), 0);

@@ -30,7 +30,9 @@ class RecordingSink : public PageEventSink {
     }
     return true;
   }
-  bool HasSubscribers() override { return has_subscribers; }
+  bool HasSubscribers(uint32_t mask) override {
+    return has_subscribers && (mask & page_event::kMaskMessages);
+  }
 
   std::vector<std::string> texts() const {
     std::lock_guard lock(mutex_);
