@@ -1,4 +1,5 @@
 // Test helper commands that work on a page folder, or run a page database, as another process.
+#include <stdio.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -45,23 +46,27 @@ HelperCommand add_pages("add-pages", [](const std::vector<std::string>& args) {
   return 0;
 });
 
-// write-page-when FOLDER TITLE ADDRESS GO: creates the page file and holds it as a writer does,
-// says ready, and only when the file GO exists writes the page into it and lets it go.
+// write-page-when FOLDER TITLE ADDRESS GO: a writer that has the page file open, as a check pass
+// has while it writes: the page is written under another name, held with no sharing and moved
+// into the folder. Says ready, and lets the file go only when the file GO exists.
 HelperCommand write_page_when("write-page-when", [](const std::vector<std::string>& args) {
   if (args.size() != 4) return 2;
-  Sandbox scratch;
+  const std::string aside = FolderOf(args[3]);
   PageRecord record;
-  record.title = args[1];
+  record.title = args[1] + ".aside";
   record.SetAddress(args[2]);
-  if (WritePage(scratch.path(), record)) return 1;
-  const std::string bytes = ReadFileBytes(PagePath(scratch.path(), args[1]));
+  if (WritePage(aside, record)) return 1;
   Result<File> file =
-      File::Open(PagePath(args[0], args[1]),
-                 OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kCreateNew});
+      File::Open(PagePath(aside, record.title),
+                 OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenExisting});
   if (!file.ok()) return 1;
+  // A plain rename: the held file moves with its lock.
+  if (::rename(PagePath(aside, record.title).c_str(), PagePath(args[0], args[1]).c_str()) != 0) {
+    return 1;
+  }
   SayReady();
   if (!WaitFor([&] { return PathExists(args[3]); }, std::chrono::seconds(60))) return 1;
-  return file->WriteAll(bytes).ok() && file->Close().ok() ? 0 : 1;
+  return file->Close().ok() ? 0 : 1;
 });
 
 // run-pdb: runs a page database on the user's page folder with a subscriber that prints

@@ -23,6 +23,13 @@ namespace {
 using test::SeenEvent;
 namespace pe = page_event;
 
+// Declared after a subscriber that lives in a test's body, stops the database before that
+// subscriber goes, also when the test ends early.
+struct StopBeforeLeaving {
+  PageDatabase& db;
+  ~StopBeforeLeaving() { db.Stop(); }
+};
+
 class PageDatabaseTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -110,6 +117,7 @@ TEST_F(PageDatabaseTest, LoadingListsEveryPageOnceAndALateSubscriberGetsThemOnce
   EXPECT_TRUE(*IsAddressMarked("http://B.org/"));
 
   test::EventRecorder late;
+  StopBeforeLeaving guard{*db_};
   ASSERT_TRUE(db_->Subscribe(pe::kMaskPages, &test::EventRecorder::Callback, &late));
   ASSERT_TRUE(test::WaitFor([&] { return late.Count(pe::kPageAdded) >= 4; }));
   Settle("Later");
@@ -123,6 +131,7 @@ TEST_F(PageDatabaseTest, LoadingListsEveryPageOnceAndALateSubscriberGetsThemOnce
 
 TEST_F(PageDatabaseTest, ErrorFilesWaitForASubscriberThatShowsThem) {
   test::EventRecorder pages_only;
+  StopBeforeLeaving guard{*db_};
   ASSERT_TRUE(db_->Subscribe(pe::kMaskPages, &test::EventRecorder::Callback, &pages_only));
   ASSERT_TRUE(db_->Start().ok());
   ASSERT_TRUE(WriteErrorFile(folder_, str::kSeriousPageError).ok());
@@ -267,6 +276,7 @@ TEST_F(PageDatabaseTest, AUsersStopHoldsBackTheCheckingOfNewPagesItSees) {
       }
     }
   } gate;
+  StopBeforeLeaving guard{*db_};
   ASSERT_TRUE(db_->Subscribe(pe::kMaskPages, &Gate::Callback, &gate));
   StartWithRecorder();
   AddPage("Trigger");
@@ -333,6 +343,7 @@ TEST_F(PageDatabaseTest, PageRequestsAreCarriedOutAndReportedDone) {
   ASSERT_TRUE(events_.WaitForCount(pe::kPageAdded, "Imported", 1));
   ASSERT_TRUE(request(PageRequest::kDeletePage, "Req", "").ok());
   ASSERT_TRUE(events_.WaitForCount(pe::kPageRemoved, "Req", 1));
+  ASSERT_TRUE(events_.WaitForCount(pe::kRequestDone, "Req", 3));  // the page is unmarked by then
   EXPECT_FALSE(*IsAddressMarked("http://req.org/"));
 
   std::vector<std::pair<uint8_t, uint32_t>> outcomes;
