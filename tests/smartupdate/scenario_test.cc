@@ -1,0 +1,195 @@
+// Whole learning runs and later checks, driven the way the check scheduler drives the steps, over
+// a library of pages whose only volatile parts are of one kind each. Between the learning run and
+// the checks the page goes through its page file, as it does between two check passes.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "pagedb/page_file.h"
+#include "smartupdate/compare.h"
+#include "smartupdate/steps.h"
+#include "support/sandbox.h"
+
+namespace tw {
+namespace {
+
+const FileTime kNow = FileTime::FromUnixSeconds(1'700'000'000);
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// Download `n` of a fixture page: its volatile spots as a server would fill them that time.
+std::string Download(const std::string& name, int n, bool changed = false) {
+  std::string page = test::ReadFileBytes(std::string(TW_SMARTUPDATE_PAGES) + "/" + name + ".html");
+  static const char* kAds[] = {"<a href=\"/ad/@N@\"><img src=\"/ad.gif\"></a>",
+                               "<p>Advertisement @N@</p>", "<span>Buy now</span><b>@N@</b>"};
+  page = ReplaceAll(page, "@AD@", kAds[n % 3]);
+  page = ReplaceAll(page, "@BANNER@",
+                    n % 2 ? "<aside class=\"banner\"><p>Storm warning @N@</p></aside>\n" : "");
+  page = ReplaceAll(page, "@COUNT@", std::to_string(48213 + n * 3));
+  page = ReplaceAll(page, "@DATE@",
+                    "Sunday " + std::to_string(1 + n % 28) + " March 10:" + std::to_string(10 + n));
+  page = ReplaceAll(page, "@TOKEN@", std::to_string(0x5f3a11 * (n + 1)));
+  page = ReplaceAll(page, "@N@", std::to_string(n));
+  return ReplaceAll(page, "@CHANGE@", changed ? " Now also on Sundays." : "");
+}
+
+// The scheduler's part for one page without frames: the first body becomes the content, later
+// bodies go to the step of the job's state, a wait ends when its deadline has passed.
+class Driver {
+ public:
+  explicit Driver(std::function<std::string()> fetch) : fetch_(std::move(fetch)) {}
+
+  // Learns a new page; the result of the step that ended the run.
+  int LearnNewPage(std::unique_ptr<PageRecord>& page) {
+    CheckJob job(std::move(page));
+    job.state = job_state::kPageLearnBaseline;
+    job.page->measuredWait = job.page->waitSeconds;
+    job.page->SetContent(fetch_());
+    const int result = Run(job);
+    page = std::move(job.page);
+    return result;
+  }
+
+  // A later check: kFinished (not changed) or the end of the learning after a change.
+  int Check(std::unique_ptr<PageRecord>& page) {
+    CheckJob job(std::move(page));
+    job.state = job_state::kPageCheckForChange;
+    const int result = Run(job);
+    page = std::move(job.page);
+    return result;
+  }
+
+  int downloads() const { return downloads_; }
+
+ private:
+  int Run(CheckJob& job) {
+    for (int guard = 0; guard < 100; ++guard) {
+      if (job.scheduling == scheduling::kWaiting) {
+        EXPECT_LE(job.deadline, AddSeconds(kNow, job.page->waitSeconds));
+        job.scheduling = scheduling::kReady;
+        job.wait_phase = wait_phase::kFinalCheck;
+      }
+      job.download1 = fetch_();
+      ++downloads_;
+      int result = 0;
+      switch (job.state) {
+        case job_state::kPageLearnBaseline:
+          result = LearnBaseline(job, step_mode::kCompare, kNow);
+          break;
+        case job_state::kPageCheckForChange:
+          result = CheckForChange(job, kNow);
+          if (result == step_result::kPageChanged) {
+            job.state = job_state::kPageLearnAfterChange;
+            continue;
+          }
+          break;
+        default:
+          result = LearnAfterChange(job, step_mode::kCompare, kNow);
+          break;
+      }
+      if (result != step_result::kPageDownloadAgain && result != step_result::kPageChanged) {
+        return result;
+      }
+    }
+    ADD_FAILURE() << "the learning run did not end";
+    return -1;
+  }
+
+  std::function<std::string()> fetch_;
+  int downloads_ = 0;
+};
+
+class ScenarioTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ScenarioTest, VolatilePartsAreLearnedAndRealChangesReported) {
+  const std::string name = GetParam();
+  test::Sandbox sandbox;
+  int n = 0;
+  bool change = false;
+  Driver driver([&] { return Download(name, n++, change); });
+
+  auto page = std::make_unique<PageRecord>();
+  page->title = name;
+  page->SetAddress("http://pages.example/" + name);
+  page->smartUpdate = 1;
+  page->checkCount = 3;
+  ASSERT_EQ(driver.LearnNewPage(page), step_result::kFinished);
+  EXPECT_EQ(page->status, StatusNone);
+  EXPECT_GT(page->maskCount, 0u);
+  // Through the page file and back, as between two passes.
+  ASSERT_TRUE(WritePage(sandbox.path(), *page).ok());
+  auto stored = ReadPage(sandbox.path(), name);
+  ASSERT_TRUE(stored.ok());
+  std::unique_ptr<PageRecord> again = std::move(*stored);
+  const std::string snapshot = again->content;
+
+  for (int check = 0; check < 4; ++check) {
+    EXPECT_EQ(driver.Check(again), step_result::kFinished) << name << " check " << check;
+    EXPECT_EQ(again->content, snapshot);
+    EXPECT_EQ(again->updated, 0);
+  }
+  // A real change outside the records: reported, the records start over from the changed page.
+  change = true;
+  EXPECT_EQ(driver.Check(again), step_result::kFinished);
+  EXPECT_EQ(again->updated, 1);
+  EXPECT_EQ(again->updatedTime, kNow);
+  EXPECT_NE(again->content.find("Now also on Sundays"), std::string::npos);
+  EXPECT_EQ(again->status, StatusNone);
+  // And the learning after the change masks the volatile parts again->
+  again->updated = 0;
+  EXPECT_EQ(driver.Check(again), step_result::kFinished);
+  EXPECT_EQ(again->updated, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, ScenarioTest,
+                         ::testing::Values("counter", "date", "token", "advert", "banner"));
+
+// The same over real HTTP on loopback: the server fills in a new visitor count and session token
+// on every request.
+TEST(ScenarioHttpTest, LearnsAPageServedOverHttpAndReportsItsChange) {
+  std::atomic<int> requests{0};
+  std::atomic<bool> changed{false};
+  httplib::Server server;
+  server.Get("/news.html", [&](const httplib::Request&, httplib::Response& response) {
+    std::string body = Download("token", requests, changed);
+    body = ReplaceAll(body, "</body>", "<p>Visitors: " + std::to_string(1000 + requests) + "<br>");
+    ++requests;
+    response.set_content(body, "text/html");
+  });
+  const int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread serving([&] { server.listen_after_bind(); });
+  ASSERT_TRUE(test::WaitFor([&] { return server.is_running(); }));
+
+  httplib::Client client("127.0.0.1", port);
+  Driver driver([&] {
+    auto response = client.Get("/news.html");
+    EXPECT_TRUE(response && response->status == 200);
+    return response ? response->body : std::string();
+  });
+  auto page = std::make_unique<PageRecord>();
+  page->SetAddress("http://127.0.0.1:" + std::to_string(port) + "/news.html");
+  page->smartUpdate = 1;
+  page->checkCount = 2;
+  EXPECT_EQ(driver.LearnNewPage(page), step_result::kFinished);
+  EXPECT_EQ(driver.Check(page), step_result::kFinished);
+  EXPECT_EQ(page->updated, 0);
+  changed = true;
+  EXPECT_EQ(driver.Check(page), step_result::kFinished);
+  EXPECT_EQ(page->updated, 1);
+  EXPECT_GT(requests, 8);
+  server.stop();
+  serving.join();
+}
+
+}  // namespace
+}  // namespace tw
