@@ -18,11 +18,15 @@ struct PageShape {
   int download = 0;       // which download of the page: volatile spots differ between them
   int layout_depth = 12;  // wrapper containers around the main content
   bool volatile_spots = true;
+  int ad_every = 40;  // a rotating advertisement after every this many articles
+  int articles = -1;  // how many articles; -1: as many as download 0 needs to reach `size`
 };
 
 class PageWriter {
  public:
   explicit PageWriter(const PageShape& shape) : shape_(shape), random_(shape.seed) {}
+
+  int sections() const { return sections_; }
 
   std::string Write() {
     out_.reserve(shape_.size + 4096);
@@ -36,9 +40,10 @@ class PageWriter {
       out_ += "<div class=\"layout-" + std::to_string(i) + "\">";
     }
     Header();
-    int section = 0;
     const size_t target = shape_.size > 1200 ? shape_.size - 1200 : 0;
-    while (out_.size() < target) Article(section++);
+    for (sections_ = 0; shape_.articles < 0 ? out_.size() < target : sections_ < shape_.articles;) {
+      Article(sections_++);
+    }
     Footer();
     for (int i = 0; i < shape_.layout_depth; ++i) out_ += "</div>";
     out_ += "\n</body></html>\n";
@@ -105,7 +110,7 @@ class PageWriter {
       out_ += "<h3>Related</h3><ul><li>" + Word() + "</li><li>" + Word() + "</li></ul>\n";
     if (Pick(5) == 0) out_ += "<!-- story footer -->\n";
     out_ += "<img src=\"/img/" + std::to_string(section) + ".jpg\" alt=\"\"></article>\n";
-    if (shape_.volatile_spots && section % 40 == 3) {
+    if (shape_.volatile_spots && section % shape_.ad_every == 3 % shape_.ad_every) {
       // A rotating advertisement: its content, even its structure, changes on every download.
       out_ += "<div class=\"ad\">";
       if ((shape_.download + section) % 2 == 0) {
@@ -128,9 +133,20 @@ class PageWriter {
   PageShape shape_;
   std::mt19937 random_;
   std::string out_;
+  int sections_ = 0;
 };
 
-inline std::string GeneratePage(const PageShape& shape) { return PageWriter(shape).Write(); }
+// Every download of one shape has the same articles, so that only the volatile spots differ.
+inline std::string GeneratePage(PageShape shape) {
+  if (shape.articles < 0) {
+    PageShape first = shape;
+    first.download = 0;
+    PageWriter writer(first);
+    writer.Write();
+    shape.articles = writer.sections();
+  }
+  return PageWriter(shape).Write();
+}
 
 // A page whose content sits in chains of `depth` nested containers of the same name, the worst
 // ordinary case for the nesting scan.

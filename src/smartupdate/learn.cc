@@ -52,7 +52,8 @@ struct Level {
 
 class Learner {
  public:
-  Learner(SourceList* sources, LearnNotes* notes) : sources_(sources), notes_(notes) {}
+  Learner(SourceList* sources, LearnNotes* notes, size_t common_prefix)
+      : sources_(sources), notes_(notes), common_prefix_(common_prefix) {}
 
   int Walk(Level& level);
 
@@ -72,6 +73,7 @@ class Learner {
 
   SourceList* sources_;
   LearnNotes* notes_;
+  size_t common_prefix_;
   // The last ordinals at which the top level looked for an ElementCount and a TagMismatch record.
   uint64_t count_lookup_ = UINT64_MAX;
   uint64_t mismatch_lookup_ = UINT64_MAX;
@@ -222,7 +224,7 @@ int Learner::Walk(Level& level) {
     if (!level.inside) count_lookup_ = level.n;
     if (MaskEntry* r = Find(level, mask_kind::kElementCount, false)) level.n += r->count + 1ull;
 
-    if (!walk::SameBytes(p, a, q, b)) {
+    if (!walk::SameBytes(*level.previous.doc, p, a, *level.current.doc, q, b, common_prefix_)) {
       const bool first_run = level.inside && p == level.previous_begin && q == level.current_begin;
       const uint32_t kind = first_run ? mask_kind::kTagBytes : mask_kind::kTextBefore;
       if (!Find(level, kind, true)) {
@@ -263,7 +265,8 @@ int Learner::Walk(Level& level) {
     p = a_end;
     q = b_end;
 
-    if (walk::SameBytes(a, a_end, b, b_end)) {
+    if (walk::SameBytes(*level.previous.doc, a, a_end, *level.current.doc, b, b_end,
+                        common_prefix_)) {
       if (!container) {
         ++level.n;
         continue;
@@ -308,7 +311,7 @@ int LearnDifferences(std::string_view previous, std::string_view current, MaskLi
               &masks,
               masks.first(),
               0};
-    return Learner(sources, notes).Walk(top);
+    return Learner(sources, notes, walk::CommonPrefix(previous, current)).Walk(top);
   } catch (const WalkFailed&) {
     return walk_result::kFailed;
   } catch (const std::bad_alloc&) {

@@ -20,6 +20,7 @@ struct Level {
   const MaskEntry* cursor;  // the records of this level: from here up to `stop`
   const MaskEntry* stop;
   uint64_t n;
+  size_t common_prefix;  // bytes the two documents have in common from their starts
 };
 
 const MaskEntry* Find(Level& level, uint32_t kind, bool subtree_ends) {
@@ -68,7 +69,8 @@ int Walk(Level& level) {
       level.n += r->count + 1ull;
     }
 
-    if (!walk::SameBytes(p, a, q, b)) {
+    if (!walk::SameBytes(*level.previous.doc, p, a, *level.current.doc, q, b,
+                         level.common_prefix)) {
       const bool first_run = level.inside && p == level.previous_begin && q == level.current_begin;
       const uint32_t kind = first_run ? mask_kind::kTagBytes : mask_kind::kTextBefore;
       if (!Find(level, kind, true)) return walk_result::kDifferent;
@@ -109,7 +111,8 @@ int Walk(Level& level) {
     p = a_end;
     q = b_end;
 
-    if (walk::SameBytes(a, a_end, b, b_end)) {
+    if (walk::SameBytes(*level.previous.doc, a, a_end, *level.current.doc, b, b_end,
+                        level.common_prefix)) {
       const MaskEntry* subtree = container ? Find(level, mask_kind::kSubtree, false) : nullptr;
       level.n += subtree ? subtree->count + 1ull : 1;
       continue;
@@ -134,7 +137,8 @@ int Walk(Level& level) {
              level.depth + 1,
              subtree->next,
              span_stop,
-             level.n + 1};
+             level.n + 1,
+             level.common_prefix};
     const int inside = Walk(in);
     if (inside == walk_result::kFailed) return inside;
     if (inside != walk_result::kSame) return walk_result::kDifferent;
@@ -157,7 +161,8 @@ int MatchWithMasks(std::string_view previous, std::string_view current, const Ma
               0,
               masks.first(),
               nullptr,
-              0};
+              0,
+              walk::CommonPrefix(previous, current)};
     return Walk(top);
   } catch (const std::bad_alloc&) {
     return walk_result::kFailed;

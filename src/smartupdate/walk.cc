@@ -8,6 +8,17 @@ std::optional<SkippedElement> Document::Skip(const char* pos, const char* range_
   return index_->Skip(pos, static_cast<size_t>(range_end - pos), want_first_child);
 }
 
+size_t CommonPrefix(std::string_view a, std::string_view b) {
+  const size_t length = std::min(a.size(), b.size());
+  constexpr size_t kBlock = 4096;
+  size_t at = 0;
+  while (at + kBlock <= length && std::memcmp(a.data() + at, b.data() + at, kBlock) == 0) {
+    at += kBlock;
+  }
+  while (at < length && a[at] == b[at]) ++at;
+  return at;
+}
+
 namespace {
 
 // The start tags from which each side goes on after passing over its element at `a` / `b`. When

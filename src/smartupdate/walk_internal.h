@@ -3,6 +3,7 @@
 // Internal to the smartupdate library.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -79,9 +80,23 @@ inline bool IsFrameName(std::string_view name) {
   return EqualsIgnoreCase(name, "frame") || EqualsIgnoreCase(name, "iframe");
 }
 
-inline bool SameBytes(const char* a, const char* a_end, const char* b, const char* b_end) {
+// How many bytes the two documents have in common from their starts.
+size_t CommonPrefix(std::string_view a, std::string_view b);
+
+// Whether [a, a_end) of the previous document holds the same bytes as [b, b_end) of the current
+// one. Ranges at the same offset inside the documents' common prefix are known to be equal up to
+// its end, so nested elements around a difference are not compared again at every level.
+inline bool SameBytes(const Document& previous, const char* a, const char* a_end,
+                      const Document& current, const char* b, const char* b_end,
+                      size_t common_prefix) {
   const auto length = static_cast<size_t>(a_end - a);
-  return length == static_cast<size_t>(b_end - b) && std::memcmp(a, b, length) == 0;
+  if (length != static_cast<size_t>(b_end - b)) return false;
+  size_t known = 0;
+  const auto offset = static_cast<size_t>(a - previous.begin());
+  if (offset == static_cast<size_t>(b - current.begin()) && offset < common_prefix) {
+    known = std::min(length, common_prefix - offset);
+  }
+  return std::memcmp(a + known, b + known, length - known) == 0;
 }
 
 }  // namespace tw::walk
