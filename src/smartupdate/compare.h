@@ -62,8 +62,9 @@ struct LearnNotes {
 
 // Compares `previous` with `current` and learns every difference into `masks` (kept in ascending
 // order of ordinal). With `sources`, the src of every frame or iframe element found unchanged in
-// both is appended (read from `previous`). Returns kSame, kDifferent or kFailed; after kFailed the
-// list may hold part of what was learned, so callers walk a copy.
+// both is appended (read from `previous`). A list out of order (a damaged page file) is sorted
+// first. Returns kSame, kDifferent or kFailed; after kFailed the list may hold part of what was
+// learned, so callers walk a copy.
 int LearnDifferences(std::string_view previous, std::string_view current, MaskList& masks,
                      SourceList* sources, LearnNotes* notes = nullptr);
 

@@ -1,6 +1,7 @@
 // LearnDifferences and its recursive form LearnInside.
 #include <algorithm>
 #include <new>
+#include <vector>
 
 #include "smartupdate/compare.h"
 #include "smartupdate/walk_internal.h"
@@ -295,11 +296,28 @@ int Learner::Walk(Level& level) {
   return level.result;
 }
 
+// Records read from a damaged page file may be out of order; every rule of the walk assumes
+// ascending ordinals, so learning first puts them back in order (records at one ordinal keep
+// theirs).
+void RestoreOrder(MaskList& list) {
+  bool ascending = true;
+  for (const MaskEntry* r = list.first(); r && r->next; r = r->next) {
+    if (r->next->index < r->index) ascending = false;
+  }
+  if (ascending) return;
+  std::vector<MaskEntry*> nodes;
+  while (MaskEntry* r = list.first()) nodes.push_back(list.Unlink(r));
+  std::stable_sort(nodes.begin(), nodes.end(),
+                   [](const MaskEntry* a, const MaskEntry* b) { return a->index < b->index; });
+  for (MaskEntry* r : nodes) list.Append(r);
+}
+
 }  // namespace
 
 int LearnDifferences(std::string_view previous, std::string_view current, MaskList& masks,
                      SourceList* sources, LearnNotes* notes) {
   try {
+    RestoreOrder(masks);
     const walk::Document prev_doc(previous);
     const walk::Document cur_doc(current);
     Level top{{&prev_doc, prev_doc.end()},

@@ -169,6 +169,14 @@ TEST(CompareTest, FrameSourcesComeFromUnchangedFrameElements) {
   EXPECT_EQ(found, (std::vector<std::string>{"a.html", "b.html"}));
 }
 
+TEST(CompareTest, RecordsOutOfOrderAreSortedBeforeLearning) {
+  MaskList list;
+  list.Append(std::make_unique<MaskEntry>(1, mask_kind::kWholeElement, 0));
+  list.Append(std::make_unique<MaskEntry>(0, mask_kind::kTextBefore, 0));
+  EXPECT_EQ(Learn("<p>a</p><b>1</b><i>1</i>", "x<p>a</p><b>2</b><i>2</i>", list),
+            "0:TextBefore 1:WholeElement 2:WholeElement");
+}
+
 TEST(CompareTest, FailuresAreReported) {
   MaskList list;
   // An element at the end that cannot be skipped (no '>' and no '<' after it).

@@ -2,16 +2,15 @@
 // a library of pages whose only volatile parts are of one kind each. Between the learning run and
 // the checks the page goes through its page file, as it does between two check passes.
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "pagedb/page_file.h"
 #include "smartupdate/compare.h"
 #include "smartupdate/steps.h"
+#include "support/http_test_server.h"
 #include "support/sandbox.h"
 
 namespace tw {
@@ -158,26 +157,21 @@ INSTANTIATE_TEST_SUITE_P(Pages, ScenarioTest,
 TEST(ScenarioHttpTest, LearnsAPageServedOverHttpAndReportsItsChange) {
   std::atomic<int> requests{0};
   std::atomic<bool> changed{false};
-  httplib::Server server;
-  server.Get("/news.html", [&](const httplib::Request&, httplib::Response& response) {
-    std::string body = Download("token", requests, changed);
-    body = ReplaceAll(body, "</body>", "<p>Visitors: " + std::to_string(1000 + requests) + "<br>");
-    ++requests;
+  test::TestHttpServer server;
+  server.On("/news.html", [&](const httplib::Request&, httplib::Response& response) {
+    const int n = requests++;
+    std::string body = Download("token", n, changed);
+    body = ReplaceAll(body, "</body>", "<p>Visitors: " + std::to_string(1000 + n) + "<br>");
     response.set_content(body, "text/html");
   });
-  const int port = server.bind_to_any_port("127.0.0.1");
-  ASSERT_GT(port, 0);
-  std::thread serving([&] { server.listen_after_bind(); });
-  ASSERT_TRUE(test::WaitFor([&] { return server.is_running(); }));
-
-  httplib::Client client("127.0.0.1", port);
+  httplib::Client client("127.0.0.1", server.port());
   Driver driver([&] {
     auto response = client.Get("/news.html");
     EXPECT_TRUE(response && response->status == 200);
     return response ? response->body : std::string();
   });
   auto page = std::make_unique<PageRecord>();
-  page->SetAddress("http://127.0.0.1:" + std::to_string(port) + "/news.html");
+  page->SetAddress(server.Url("/news.html"));
   page->smartUpdate = 1;
   page->checkCount = 2;
   EXPECT_EQ(driver.LearnNewPage(page), step_result::kFinished);
@@ -187,8 +181,6 @@ TEST(ScenarioHttpTest, LearnsAPageServedOverHttpAndReportsItsChange) {
   EXPECT_EQ(driver.Check(page), step_result::kFinished);
   EXPECT_EQ(page->updated, 1);
   EXPECT_GT(requests, 8);
-  server.stop();
-  serving.join();
 }
 
 }  // namespace
