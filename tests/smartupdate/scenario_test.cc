@@ -41,71 +41,37 @@ std::string Download(const std::string& name, int n, bool changed = false) {
   return ReplaceAll(page, "@CHANGE@", changed ? " Now also on Sundays." : "");
 }
 
-// The scheduler's part for one page without frames: the first body becomes the content, later
-// bodies go to the step of the job's state, a wait ends when its deadline has passed.
-class Driver {
- public:
-  explicit Driver(std::function<std::string()> fetch) : fetch_(std::move(fetch)) {}
-
-  // Learns a new page; the result of the step that ended the run.
-  int LearnNewPage(std::unique_ptr<PageRecord>& page) {
-    CheckJob job(std::move(page));
+// The scheduler's part for one page without frames: a new page's first body becomes its content,
+// later bodies go to the step of the job's state, a wait ends when its deadline has passed.
+// Returns the step result that ended the check.
+int RunCheck(std::unique_ptr<PageRecord>& page, const std::function<std::string()>& fetch) {
+  CheckJob job(std::move(page));
+  job.state = job_state::kPageCheckForChange;
+  if (job.page->NeverChecked()) {
     job.state = job_state::kPageLearnBaseline;
     job.page->measuredWait = job.page->waitSeconds;
-    job.page->SetContent(fetch_());
-    const int result = Run(job);
-    page = std::move(job.page);
-    return result;
+    job.page->SetContent(fetch());
   }
-
-  // A later check: kFinished (not changed) or the end of the learning after a change.
-  int Check(std::unique_ptr<PageRecord>& page) {
-    CheckJob job(std::move(page));
-    job.state = job_state::kPageCheckForChange;
-    const int result = Run(job);
-    page = std::move(job.page);
-    return result;
-  }
-
-  int downloads() const { return downloads_; }
-
- private:
-  int Run(CheckJob& job) {
-    for (int guard = 0; guard < 100; ++guard) {
-      if (job.scheduling == scheduling::kWaiting) {
-        EXPECT_LE(job.deadline, AddSeconds(kNow, job.page->waitSeconds));
-        job.scheduling = scheduling::kReady;
-        job.wait_phase = wait_phase::kFinalCheck;
-      }
-      job.download1 = fetch_();
-      ++downloads_;
-      int result = 0;
-      switch (job.state) {
-        case job_state::kPageLearnBaseline:
-          result = LearnBaseline(job, step_mode::kCompare, kNow);
-          break;
-        case job_state::kPageCheckForChange:
-          result = CheckForChange(job, kNow);
-          if (result == step_result::kPageChanged) {
-            job.state = job_state::kPageLearnAfterChange;
-            continue;
-          }
-          break;
-        default:
-          result = LearnAfterChange(job, step_mode::kCompare, kNow);
-          break;
-      }
-      if (result != step_result::kPageDownloadAgain && result != step_result::kPageChanged) {
-        return result;
-      }
+  int result = -1;
+  for (int guard = 0; guard < 100 && result < 0; ++guard) {
+    if (job.scheduling == scheduling::kWaiting) {
+      job.scheduling = scheduling::kReady;
+      job.wait_phase = wait_phase::kFinalCheck;
     }
-    ADD_FAILURE() << "the learning run did not end";
-    return -1;
+    job.download1 = fetch();
+    const int state = job.state;
+    const int r = state == job_state::kPageLearnBaseline    ? LearnBaseline(job, 2, kNow)
+                  : state == job_state::kPageCheckForChange ? CheckForChange(job, kNow)
+                                                            : LearnAfterChange(job, 2, kNow);
+    if (r == step_result::kPageChanged && state == job_state::kPageCheckForChange) {
+      job.state = job_state::kPageLearnAfterChange;
+    } else if (r != step_result::kPageDownloadAgain && r != step_result::kPageChanged) {
+      result = r;
+    }
   }
-
-  std::function<std::string()> fetch_;
-  int downloads_ = 0;
-};
+  page = std::move(job.page);
+  return result;
+}
 
 class ScenarioTest : public ::testing::TestWithParam<const char*> {};
 
@@ -114,14 +80,14 @@ TEST_P(ScenarioTest, VolatilePartsAreLearnedAndRealChangesReported) {
   test::Sandbox sandbox;
   int n = 0;
   bool change = false;
-  Driver driver([&] { return Download(name, n++, change); });
+  auto fetch = [&] { return Download(name, n++, change); };
 
   auto page = std::make_unique<PageRecord>();
   page->title = name;
   page->SetAddress("http://pages.example/" + name);
   page->smartUpdate = 1;
   page->checkCount = 3;
-  ASSERT_EQ(driver.LearnNewPage(page), step_result::kFinished);
+  ASSERT_EQ(RunCheck(page, fetch), step_result::kFinished);
   EXPECT_EQ(page->status, StatusNone);
   EXPECT_GT(page->maskCount, 0u);
   // Through the page file and back, as between two passes.
@@ -132,20 +98,20 @@ TEST_P(ScenarioTest, VolatilePartsAreLearnedAndRealChangesReported) {
   const std::string snapshot = again->content;
 
   for (int check = 0; check < 4; ++check) {
-    EXPECT_EQ(driver.Check(again), step_result::kFinished) << name << " check " << check;
+    EXPECT_EQ(RunCheck(again, fetch), step_result::kFinished) << name << " check " << check;
     EXPECT_EQ(again->content, snapshot);
     EXPECT_EQ(again->updated, 0);
   }
   // A real change outside the records: reported, the records start over from the changed page.
   change = true;
-  EXPECT_EQ(driver.Check(again), step_result::kFinished);
+  EXPECT_EQ(RunCheck(again, fetch), step_result::kFinished);
   EXPECT_EQ(again->updated, 1);
   EXPECT_EQ(again->updatedTime, kNow);
   EXPECT_NE(again->content.find("Now also on Sundays"), std::string::npos);
   EXPECT_EQ(again->status, StatusNone);
   // And the learning after the change masks the volatile parts again->
   again->updated = 0;
-  EXPECT_EQ(driver.Check(again), step_result::kFinished);
+  EXPECT_EQ(RunCheck(again, fetch), step_result::kFinished);
   EXPECT_EQ(again->updated, 0);
 }
 
@@ -165,20 +131,20 @@ TEST(ScenarioHttpTest, LearnsAPageServedOverHttpAndReportsItsChange) {
     response.set_content(body, "text/html");
   });
   httplib::Client client("127.0.0.1", server.port());
-  Driver driver([&] {
+  auto fetch = [&] {
     auto response = client.Get("/news.html");
     EXPECT_TRUE(response && response->status == 200);
     return response ? response->body : std::string();
-  });
+  };
   auto page = std::make_unique<PageRecord>();
   page->SetAddress(server.Url("/news.html"));
   page->smartUpdate = 1;
   page->checkCount = 2;
-  EXPECT_EQ(driver.LearnNewPage(page), step_result::kFinished);
-  EXPECT_EQ(driver.Check(page), step_result::kFinished);
+  EXPECT_EQ(RunCheck(page, fetch), step_result::kFinished);
+  EXPECT_EQ(RunCheck(page, fetch), step_result::kFinished);
   EXPECT_EQ(page->updated, 0);
   changed = true;
-  EXPECT_EQ(driver.Check(page), step_result::kFinished);
+  EXPECT_EQ(RunCheck(page, fetch), step_result::kFinished);
   EXPECT_EQ(page->updated, 1);
   EXPECT_GT(requests, 8);
 }
