@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "foundation/thread_annotations.h"
+#include "pagedb/little_endian.h"
 #include "pagedb/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -54,9 +55,11 @@ class PageFileReader {
     const uint64_t length = uint64_t{count} * kMaskEntrySize;
     std::string bytes;
     if (Error e = ReadBytes(length, bytes)) return e;
-    for (size_t pos = 0; pos < bytes.size(); pos += kMaskEntrySize) {
-      masks.Append(std::make_unique<MaskEntry>(U32(&bytes[pos]), U32(&bytes[pos + 4]),
-                                               U32(&bytes[pos + 8])));
+    le::Reader in(bytes.data());
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t index = in.U32();
+      const uint32_t kind = in.U32();
+      masks.Append(std::make_unique<MaskEntry>(index, kind, in.U32()));
     }
     return Error();
   }
@@ -64,13 +67,13 @@ class PageFileReader {
   Error ReadFrame(FrameEntry& frame) {
     std::string head;
     if (Error e = ReadBytes(kFrameEntrySize, head)) return e;
-    const char* p = head.data();
-    frame.waitSeconds = U16(p);
-    frame.lastModified = FileTime{U64(p + 2)};
-    frame.expires = FileTime{U64(p + 10)};
-    frame.addressLength = U16(p + 18);
-    frame.maskCount = U32(p + 20);
-    frame.contentLength = U32(p + 24);
+    le::Reader in(head.data());
+    frame.waitSeconds = in.U16();
+    frame.lastModified = in.Time();
+    frame.expires = in.Time();
+    frame.addressLength = in.U16();
+    frame.maskCount = in.U32();
+    frame.contentLength = in.U32();
     if (frame.addressLength != 0) {
       if (Error e = ReadText(frame.addressLength, frame.address)) return e;
     }
@@ -90,12 +93,6 @@ class PageFileReader {
     return Error();
   }
 
-  static uint16_t U16(const char* p) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | (static_cast<uint8_t>(p[1]) << 8));
-  }
-  static uint32_t U32(const char* p) { return U16(p) | (static_cast<uint32_t>(U16(p + 2)) << 16); }
-  static uint64_t U64(const char* p) { return U32(p) | (static_cast<uint64_t>(U32(p + 4)) << 32); }
-
   File file_;
   uint64_t remaining_;
 };
@@ -105,18 +102,9 @@ class PageFileWriter {
  public:
   explicit PageFileWriter(File& file) : file_(file) {}
 
-  void U16(uint16_t v) {
-    buffer_.push_back(static_cast<char>(v));
-    buffer_.push_back(static_cast<char>(v >> 8));
-  }
-  void U32(uint32_t v) {
-    U16(static_cast<uint16_t>(v));
-    U16(static_cast<uint16_t>(v >> 16));
-  }
-  void Time(FileTime t) {
-    U32(static_cast<uint32_t>(t.ticks));
-    U32(static_cast<uint32_t>(t.ticks >> 32));
-  }
+  void U16(uint16_t v) { le::PutU16(buffer_, v); }
+  void U32(uint32_t v) { le::PutU32(buffer_, v); }
+  void Time(FileTime t) { le::PutTime(buffer_, t); }
   void Header(const PageHeader& header) {
     const PageHeaderBytes bytes = EncodePageHeader(header);
     buffer_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "pagedb/little_endian.h"
+
 namespace tw {
 namespace {
 
@@ -16,78 +18,35 @@ std::string CutToStorable(std::string text) {
   return text;
 }
 
-class HeaderWriter {
- public:
-  explicit HeaderWriter(PageHeaderBytes& out) : out_(out) {}
-  void U8(uint8_t v) { out_[pos_++] = v; }
-  void U16(uint16_t v) {
-    U8(static_cast<uint8_t>(v));
-    U8(static_cast<uint8_t>(v >> 8));
-  }
-  void U32(uint32_t v) {
-    U16(static_cast<uint16_t>(v));
-    U16(static_cast<uint16_t>(v >> 16));
-  }
-  void Time(FileTime t) {
-    U32(static_cast<uint32_t>(t.ticks));
-    U32(static_cast<uint32_t>(t.ticks >> 32));
-  }
-  size_t pos() const { return pos_; }
-
- private:
-  PageHeaderBytes& out_;
-  size_t pos_ = 0;
-};
-
-class HeaderReader {
- public:
-  explicit HeaderReader(const PageHeaderBytes& in) : in_(in) {}
-  uint8_t U8() { return in_[pos_++]; }
-  uint16_t U16() {
-    const uint16_t lo = U8();
-    return static_cast<uint16_t>(lo | (U8() << 8));
-  }
-  uint32_t U32() {
-    const uint32_t lo = U16();
-    return lo | (static_cast<uint32_t>(U16()) << 16);
-  }
-  FileTime Time() {
-    const uint64_t lo = U32();
-    return FileTime{lo | (static_cast<uint64_t>(U32()) << 32)};
-  }
-
- private:
-  const PageHeaderBytes& in_;
-  size_t pos_ = 0;
-};
-
 }  // namespace
 
 PageHeaderBytes EncodePageHeader(const PageHeader& h) {
+  std::string out;
+  out.reserve(kPageHeaderSize);
+  le::PutU16(out, h.version);
+  le::PutU8(out, h.updated);
+  le::PutU32(out, h.status);
+  le::PutU32(out, h.errorCode);
+  le::PutU8(out, h.ignoreLastModified);
+  le::PutU8(out, h.ignoreExpires);
+  le::PutU8(out, h.smartUpdate);
+  le::PutU16(out, h.checkCount);
+  le::PutU16(out, h.waitSeconds);
+  le::PutU16(out, h.measuredWait);
+  le::PutTime(out, h.updatedTime);
+  le::PutTime(out, h.lastModified);
+  le::PutTime(out, h.expires);
+  le::PutU16(out, h.addressLength);
+  le::PutU32(out, h.maskCount);
+  le::PutU32(out, h.contentLength);
+  le::PutU32(out, h.frameCount);
   PageHeaderBytes bytes{};
-  HeaderWriter w(bytes);
-  w.U16(h.version);
-  w.U8(h.updated);
-  w.U32(h.status);
-  w.U32(h.errorCode);
-  w.U8(h.ignoreLastModified);
-  w.U8(h.ignoreExpires);
-  w.U8(h.smartUpdate);
-  w.U16(h.checkCount);
-  w.U16(h.waitSeconds);
-  w.U16(h.measuredWait);
-  w.Time(h.updatedTime);
-  w.Time(h.lastModified);
-  w.Time(h.expires);
-  w.U16(h.addressLength);
-  w.U32(h.maskCount);
-  w.U32(h.contentLength);
-  w.U32(h.frameCount);
+  std::memcpy(bytes.data(), out.data(), bytes.size());
   return bytes;
 }
 
 PageHeader DecodePageHeader(const PageHeaderBytes& bytes) {
-  HeaderReader r(bytes);
+  le::Reader r(bytes.data());
   PageHeader h;
   h.version = r.U16();
   h.updated = r.U8();
