@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
 
@@ -202,6 +203,12 @@ void RemoveStaleTempFiles(const std::string& folder) {
     if (SecondsBetween(now, f.last_write) < kStaleTempSeconds) continue;
     (void)DeleteFile(JoinPath(folder, f.name));  // fails with 32 while a writer holds it
   }
+}
+
+Result<std::string> RealPath(const std::string& path) {
+  std::unique_ptr<char, decltype(&::free)> resolved(::realpath(path.c_str(), nullptr), &::free);
+  if (!resolved) return Error::LastErrno();
+  return std::string(resolved.get());
 }
 
 std::string FolderOf(const std::string& path) {

@@ -81,6 +81,9 @@ class AtomicFileWriter {
 // by a writer, or younger than a minute, are left alone.
 void RemoveStaleTempFiles(const std::string& folder);
 
+// The absolute path of an existing file or folder, with symbolic links, "." and ".." resolved.
+Result<std::string> RealPath(const std::string& path);
+
 // The folder part of a path ("." when it has none).
 std::string FolderOf(const std::string& path);
 // The last component of a path.

@@ -1,0 +1,54 @@
+#include "host/command_line.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tw::cli {
+
+bool Arguments::Has(std::string_view flag) const {
+  return std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+bool ParseArguments(const Command& command, std::span<const std::string> words, Arguments& args,
+                    std::string& problem) {
+  bool operands_only = false;
+  for (const std::string& word : words) {
+    if (operands_only || word == "-" || !word.starts_with("-")) {
+      args.operands.push_back(word);
+      continue;
+    }
+    if (word == "--") {
+      operands_only = true;
+      continue;
+    }
+    const std::string flag = word == "-h" ? "--help" : word;
+    const bool known = flag == "--help" || std::find(command.flags.begin(), command.flags.end(),
+                                                     flag) != command.flags.end();
+    if (!known) {
+      problem = "unknown option '" + word + "'";
+      return false;
+    }
+    args.flags.push_back(flag);
+  }
+  if (args.Has("--help")) return true;
+  if (args.operands.size() < command.min_operands) {
+    problem = "missing argument";
+    return false;
+  }
+  if (args.operands.size() > command.max_operands) {
+    problem = "unexpected argument '" + args.operands[command.max_operands] + "'";
+    return false;
+  }
+  return true;
+}
+
+void PrintError(const Command& command, std::string_view text) {
+  std::string line = "tidewell ";
+  line += command.name;
+  line += ": ";
+  line += text;
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+}  // namespace tw::cli

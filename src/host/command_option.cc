@@ -1,0 +1,168 @@
+// The option command: the checking options, shown and set in the settings store.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "checking/options.h"
+#include "host/command_line.h"
+#include "host/option_values.h"
+#include "platform/error_text.h"
+#include "platform/settings_store.h"
+#include "resources/strings.h"
+
+namespace tw::cli {
+namespace {
+
+std::string ErrorTextOf(Error e) {
+  const std::optional<std::string_view> text = ErrorText(e.code());
+  return std::string(text ? *text : LoadString(str::kUnknownError));
+}
+
+std::string Pad(std::string text, size_t width) {
+  if (text.size() < width) text.resize(width, ' ');
+  return text;
+}
+
+std::string StoredText(const OptionState& state) {
+  if (!state.stored) return "(not set)";
+  std::string text = StoredValueText(*state.stored);
+  if (state.stored->type == SettingsType::kString) text = "\"" + text + "\"";
+  if (!state.stored_type_ok) text += " (of the wrong type; ignored)";
+  return text;
+}
+
+std::string Table(const std::vector<OptionState>& states) {
+  size_t stored_width = 6;
+  for (const OptionState& state : states) {
+    stored_width = std::max(stored_width, StoredText(state).size());
+  }
+  std::string text = Pad("NAME", 19) + Pad("STORED", stored_width + 2) + "IN EFFECT\n";
+  for (const OptionState& state : states) {
+    text += Pad(std::string(state.spec->name), 19) + Pad(StoredText(state), stored_width + 2) +
+            state.in_effect + "\n";
+  }
+  return text;
+}
+
+void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+int Fail(const std::string& text) {
+  PrintError(OptionCommand(), text);
+  return kExitFailed;
+}
+
+int Show(const SettingsStore& store, const OptionSpec* only) {
+  Result<std::vector<OptionState>> states = DescribeOptions(store);
+  if (!states.ok()) return Fail(store.path() + ": " + ErrorTextOf(states.error()));
+  if (only) {
+    std::erase_if(*states, [&](const OptionState& s) { return s.spec != only; });
+  }
+  Print(Table(*states));
+  return kExitOk;
+}
+
+int Set(const SettingsStore& store, const OptionSpec& spec, const std::string& text) {
+  const ParsedOption parsed = ParseOptionValue(spec, text);
+  if (!parsed.value) {
+    PrintError(OptionCommand(), parsed.problem);
+    return kExitUsage;
+  }
+  const SettingsValue& value = *parsed.value;
+  const Error e = value.type == SettingsType::kDword
+                      ? store.WriteDword(OptionsKey(), spec.name, value.dword)
+                      : store.WriteString(OptionsKey(), spec.name, value.text);
+  if (e) return Fail(store.path() + ": " + ErrorTextOf(e));
+  return Show(store, &spec);
+}
+
+int Unset(const SettingsStore& store, const OptionSpec& spec) {
+  if (Error e = store.DeleteValue(OptionsKey(), spec.name)) {
+    return Fail(store.path() + ": " + ErrorTextOf(e));
+  }
+  return Show(store, &spec);
+}
+
+int RunOption(const Arguments& args) {
+  Result<SettingsStore> store = SettingsStore::OpenUser();
+  if (!store.ok()) return Fail("the settings store cannot be found: " + ErrorTextOf(store.error()));
+  if (args.operands.empty()) {
+    if (args.Has("--unset")) {
+      PrintError(OptionCommand(), "--unset needs the NAME of an option");
+      return kExitUsage;
+    }
+    return Show(*store, nullptr);
+  }
+  const OptionSpec* spec = FindOptionSpec(args.operands[0]);
+  if (!spec) {
+    PrintError(OptionCommand(),
+               "there is no option '" + args.operands[0] + "'; 'tidewell option' lists them all");
+    return kExitUsage;
+  }
+  if (args.Has("--unset")) {
+    if (args.operands.size() > 1) {
+      PrintError(OptionCommand(), "--unset takes no VALUE");
+      return kExitUsage;
+    }
+    return Unset(*store, *spec);
+  }
+  if (args.operands.size() == 1) return Show(*store, spec);
+  return Set(*store, *spec, args.operands[1]);
+}
+
+std::string OptionHelp() {
+  std::string text =
+      "Without NAME, shows every checking option: the value stored in the settings store and\n"
+      "the value in effect once defaults and limits are applied. With NAME, shows that one;\n"
+      "with NAME and VALUE, stores the value. Names are taken without regard to case.\n"
+      "Running windows and schedules pick up a change at once.\n"
+      "\n"
+      "Options:\n";
+  for (const OptionSpec& spec : CheckingOptionSpecs()) {
+    std::string values;
+    switch (spec.kind) {
+      case OptionKind::kNumber:
+        values = std::to_string(spec.min) + " to " + std::to_string(spec.max);
+        break;
+      case OptionKind::kFlag:
+        values = "1 or 0 (on/off)";
+        break;
+      case OptionKind::kInterval:
+        values = "0/none, 1/minutes, 2/hours";
+        break;
+      case OptionKind::kFolder:
+        values = "an existing folder";
+        break;
+    }
+    text +=
+        "  " + Pad(std::string(spec.name), 18) + std::string(spec.meaning) + "; " + values + "\n";
+  }
+  text +=
+      "\n"
+      "  --unset   remove the stored value, so that the default applies again\n"
+      "\n"
+      "Examples:\n"
+      "  tidewell option Interval minutes && tidewell option IntervalValue 30\n"
+      "  tidewell option Threads 4\n"
+      "  tidewell option PDB ~/Pages\n";
+  return text;
+}
+
+}  // namespace
+
+const Command& OptionCommand() {
+  static const std::string help = OptionHelp();
+  static const Command command{
+      .name = "option",
+      .synopsis = "[NAME [VALUE]]",
+      .summary = "Show or set the checking options.",
+      .help = help,
+      .flags = {"--unset"},
+      .min_operands = 0,
+      .max_operands = 2,
+      .run = RunOption,
+  };
+  return command;
+}
+
+}  // namespace tw::cli

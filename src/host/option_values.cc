@@ -1,0 +1,204 @@
+#include "host/option_values.h"
+
+#include <array>
+#include <charconv>
+
+#include "checking/options.h"
+#include "foundation/ascii.h"
+#include "platform/file_system.h"
+#include "platform/user_dirs.h"
+#include "resources/strings.h"
+
+namespace tw {
+namespace {
+
+constexpr std::array kSpecs = {
+    OptionSpec{option::kInterval, OptionKind::kInterval, 0, 2,
+               "unit of the online schedule: 1 minutes, 2 hours (0 none)"},
+    OptionSpec{option::kIntervalValue, OptionKind::kNumber, 0, UINT32_MAX,
+               "schedule units between online checks; 0 switches the schedule off"},
+    OptionSpec{option::kTimeout, OptionKind::kNumber, 0, 300,
+               "network time-out in seconds (0 is taken as 1)"},
+    OptionSpec{option::kThreads, OptionKind::kNumber, 1, kMaxPoolSize,
+               "pages fetched at the same time"},
+    OptionSpec{option::kEnableSmartUpdate, OptionKind::kFlag, 0, 1, "new pages use Smart Update"},
+    OptionSpec{option::kNoc, OptionKind::kNumber, 0, kMaxCheckCount,
+               "Smart Update check count of new pages"},
+    OptionSpec{option::kCheckWait, OptionKind::kNumber, 0, kMaxCheckWaitSeconds,
+               "Smart Update last-check wait of new pages, in seconds"},
+    OptionSpec{option::kPdb, OptionKind::kFolder, 0, 0, "the page folder"},
+    OptionSpec{option::kIgnoreLastMod, OptionKind::kFlag, 0, 1,
+               "new pages ignore the server's Last-Modified time"},
+    OptionSpec{option::kIgnoreExpire, OptionKind::kFlag, 0, 1,
+               "new pages ignore the server's Expires time"},
+    OptionSpec{option::kPageReNotify, OptionKind::kFlag, 0, 1,
+               "an updated page that changes again is announced again"},
+};
+
+struct Word {
+  std::string_view text;
+  uint32_t value;
+};
+constexpr Word kFlagWords[] = {{"on", 1}, {"off", 0},  {"yes", 1},
+                               {"no", 0}, {"true", 1}, {"false", 0}};
+constexpr Word kIntervalWords[] = {{"none", 0}, {"minutes", 1}, {"hours", 2}};
+
+std::optional<uint32_t> ParseDecimal(std::string_view text) {
+  uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+template <size_t N>
+std::optional<uint32_t> ParseWord(std::string_view text, const Word (&words)[N]) {
+  for (const Word& word : words) {
+    if (EqualsIgnoreCase(text, word.text)) return word.value;
+  }
+  return std::nullopt;
+}
+
+std::string OnOff(bool on) { return on ? "on" : "off"; }
+
+// The options as the system uses them; without an options key, the settings a page database
+// keeps until it can read one.
+CheckingOptions OptionsInEffect(const SettingsStore& store) {
+  Result<CheckingOptions> read = ReadCheckingOptions(store);
+  if (read.ok()) return *read;
+  CheckingOptions before_first_read;
+  before_first_read.pageReNotify = true;
+  return before_first_read;
+}
+
+std::string InEffect(const OptionSpec& spec, const CheckingOptions& o) {
+  const std::string_view name = spec.name;
+  const std::string unit = o.interval == 1 ? "minutes" : "hours";
+  if (name == option::kInterval) return unit;
+  if (name == option::kIntervalValue) {
+    if (o.intervalValue == 0) return "0 (no online schedule)";
+    return "every " + std::to_string(o.intervalValue) + " " + unit;
+  }
+  if (name == option::kTimeout) return std::to_string(o.timeoutMs / 1000) + " seconds";
+  if (name == option::kThreads) return std::to_string(o.threads);
+  if (name == option::kEnableSmartUpdate) return OnOff(o.newPage.smartUpdate);
+  if (name == option::kNoc) return std::to_string(o.newPage.checkCount);
+  if (name == option::kCheckWait) return std::to_string(o.newPage.waitSeconds) + " seconds";
+  if (name == option::kIgnoreLastMod) return OnOff(o.newPage.ignoreLastModified);
+  if (name == option::kIgnoreExpire) return OnOff(o.newPage.ignoreExpires);
+  if (name == option::kPageReNotify) return OnOff(o.pageReNotify);
+  if (name == option::kPdb) {
+    if (!o.pdb.empty()) return o.pdb;
+    Result<std::string> documents = DocumentsDir();
+    if (!documents.ok()) return "(no documents folder)";
+    return *documents + std::string(LoadString(str::kPageFolderName)) + " (default)";
+  }
+  return "";
+}
+
+std::string Range(const OptionSpec& spec) {
+  return "a whole number from " + std::to_string(spec.min) + " to " + std::to_string(spec.max);
+}
+
+ParsedOption Problem(const OptionSpec& spec, std::string text) {
+  ParsedOption parsed;
+  parsed.problem = std::string(spec.name) + " " + std::move(text);
+  return parsed;
+}
+
+ParsedOption Dword(const OptionSpec& spec, uint32_t value) {
+  ParsedOption parsed;
+  parsed.value = SettingsValue::Dword(std::string(spec.name), value);
+  return parsed;
+}
+
+ParsedOption ParseFolder(const OptionSpec& spec, std::string_view text) {
+  if (text.empty()) return Problem(spec, "takes the path of an existing folder.");
+  Result<std::string> path = RealPath(std::string(text));
+  if (!path.ok())
+    return Problem(
+        spec, "takes the path of an existing folder: '" + std::string(text) + "' cannot be found.");
+  Result<FileInfo> info = GetFileInfo(*path);
+  if (!info.ok() || !info->is_directory) {
+    return Problem(spec, "takes the path of a folder: '" + *path + "' is not one.");
+  }
+  if (path->size() > kMaxPageFolderPath) {
+    return Problem(spec, "takes a folder path of at most " + std::to_string(kMaxPageFolderPath) +
+                             " bytes, so that page titles still fit.");
+  }
+  if (!IsValidSettingsText(*path)) {
+    return Problem(spec, "cannot store a path that holds a line break.");
+  }
+  ParsedOption parsed;
+  parsed.value = SettingsValue::String(std::string(spec.name), *path);
+  return parsed;
+}
+
+}  // namespace
+
+std::span<const OptionSpec> CheckingOptionSpecs() { return kSpecs; }
+
+const OptionSpec* FindOptionSpec(std::string_view name) {
+  for (const OptionSpec& spec : kSpecs) {
+    if (EqualsIgnoreCase(spec.name, name)) return &spec;
+  }
+  return nullptr;
+}
+
+Result<std::vector<OptionState>> DescribeOptions(const SettingsStore& store) {
+  Result<SettingsKey> key = store.OpenKey(OptionsKey());
+  if (!key.ok() && key.error().code() != err::kFileNotFound) return key.error();
+  const CheckingOptions in_effect = OptionsInEffect(store);
+  std::vector<OptionState> states;
+  for (const OptionSpec& spec : kSpecs) {
+    OptionState state;
+    state.spec = &spec;
+    if (key.ok()) {
+      for (const SettingsValue& value : key->values()) {
+        if (!EqualsIgnoreCase(value.name, spec.name)) continue;
+        state.stored = value;
+        const SettingsType expected =
+            spec.kind == OptionKind::kFolder ? SettingsType::kString : SettingsType::kDword;
+        state.stored_type_ok = value.type == expected;
+      }
+    }
+    state.in_effect = InEffect(spec, in_effect);
+    states.push_back(std::move(state));
+  }
+  return states;
+}
+
+ParsedOption ParseOptionValue(const OptionSpec& spec, std::string_view text) {
+  switch (spec.kind) {
+    case OptionKind::kFolder:
+      return ParseFolder(spec, text);
+    case OptionKind::kFlag: {
+      std::optional<uint32_t> value = ParseWord(text, kFlagWords);
+      if (!value) value = ParseDecimal(text);
+      if (!value || *value > 1) return Problem(spec, "takes 1 (on) or 0 (off).");
+      return Dword(spec, *value);
+    }
+    case OptionKind::kInterval: {
+      std::optional<uint32_t> value = ParseWord(text, kIntervalWords);
+      if (!value) value = ParseDecimal(text);
+      if (!value || *value > spec.max) {
+        return Problem(spec, "takes 0 (none), 1 (minutes) or 2 (hours).");
+      }
+      return Dword(spec, *value);
+    }
+    case OptionKind::kNumber: {
+      const std::optional<uint32_t> value = ParseDecimal(text);
+      if (!value || *value < spec.min || *value > spec.max) {
+        return Problem(spec, "takes " + Range(spec) + ".");
+      }
+      return Dword(spec, *value);
+    }
+  }
+  return Problem(spec, "cannot be set.");
+}
+
+std::string StoredValueText(const SettingsValue& value) {
+  return value.type == SettingsType::kDword ? std::to_string(value.dword) : value.text;
+}
+
+}  // namespace tw
