@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/file_system.h"
 #include "platform/user_dirs.h"
 
@@ -10,6 +13,7 @@ namespace {
 
 constexpr std::string_view kMarkPrefix = "TWNS:";
 constexpr int kBusyTimeoutMs = 5000;
+constexpr auto kBusyRetryPause = std::chrono::milliseconds(5);
 constexpr const char* kSchema = "CREATE TABLE IF NOT EXISTS marks (key BLOB PRIMARY KEY)";
 
 // The one place SQLite's result codes become the system's error numbers.
@@ -67,6 +71,19 @@ struct UrlCache::Connection {
     return FromSqlite(sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
   }
 
+  // Switching a new database to WAL needs it alone for a moment, and SQLite answers a second
+  // process that opens it at that moment with "busy" at once, without its busy handler; so wait
+  // here as long as the busy time-out would.
+  Error SetWalMode() {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+      const Error e = Exec("PRAGMA journal_mode=WAL");
+      if (e.code() != err::kBusy || std::chrono::steady_clock::now() >= deadline) return e;
+      std::this_thread::sleep_for(kBusyRetryPause);
+    }
+  }
+
   // Runs one statement with the key bound; the statement's last step result.
   int RunWithKey(const char* sql, std::string_view address) {
     Statement s;
@@ -100,7 +117,7 @@ Result<UrlCache> UrlCache::Open(const std::string& path) {
   if (rc != SQLITE_OK) return FromSqlite(rc);
   // Set before anything that takes a lock, so that a second process waits instead of failing.
   sqlite3_busy_timeout(connection->db, kBusyTimeoutMs);
-  if (Error e = connection->Exec("PRAGMA journal_mode=WAL")) return e;
+  if (Error e = connection->SetWalMode()) return e;
   // In WAL mode a commit is durable enough at NORMAL: a crash can lose the last marks, never
   // the database.
   if (Error e = connection->Exec("PRAGMA synchronous=NORMAL")) return e;
