@@ -1,0 +1,628 @@
+#include "checking/check_pass.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "checking/job_step.h"
+#include "checking/request_pool.h"
+#include "foundation/owned_list.h"
+#include "pagedb/error_log.h"
+#include "pagedb/folder_markers.h"
+#include "pagedb/page_file.h"
+#include "pagedb/title.h"
+#include "platform/file.h"
+#include "platform/file_system.h"
+#include "platform/folder_watch.h"
+#include "smartupdate/check_job.h"
+
+namespace tw {
+
+namespace entry_state {
+inline constexpr int kUnreadable = 1;  // the page file cannot be read
+inline constexpr int kChecking = 2;    // a job checks the page
+inline constexpr int kDone = 3;        // not checked in this pass, or finished
+}  // namespace entry_state
+
+namespace {
+
+// A reader holds a page file only while it reads it; a write that meets one is tried again.
+constexpr int kWriteAttempts = 50;
+constexpr Timeout kWriteRetryWait{20};
+
+constexpr char kLockBytes[4] = {};
+constexpr int kLockAttempts = 10;
+constexpr Timeout kLockRetryWait{20};
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// The job state a page starts in: learning for a page never checked, checking for the others.
+int FirstStateOf(const PageHeader& header) {
+  const bool never_checked =
+      header.contentLength == 0 && header.lastModified.IsZero() && header.expires.IsZero();
+  return never_checked ? job_state::kPageLearnBaseline : job_state::kPageCheckForChange;
+}
+
+}  // namespace
+
+struct CheckEntry : ListNode<CheckEntry> {
+  // What decides how a page's job runs; an edit of any of it restarts the job.
+  struct Settings {
+    std::string address;
+    uint8_t smartUpdate = 0;
+    uint8_t ignoreLastModified = 0;
+    uint8_t ignoreExpires = 0;
+    uint16_t checkCount = 0;
+    uint16_t waitSeconds = 0;
+
+    static Settings Of(const PageHeader& header, const std::string& address) {
+      return Settings{
+          address,           header.smartUpdate, header.ignoreLastModified, header.ignoreExpires,
+          header.checkCount, header.waitSeconds};
+    }
+    bool operator==(const Settings&) const = default;
+  };
+
+  std::string file_name;  // without folder
+  std::string title;
+  FileTime file_time;  // the file's last-write time when last looked at
+  Settings listed;     // the page's address and settings as last read
+  CheckJob* job = nullptr;
+  int state = entry_state::kDone;
+  int first_state = 0;  // the job state the page was listed in
+  bool loaded = false;  // the job holds the whole page, not only its header and address
+  bool busy = false;    // unreadable because its writer still held it: read again when named
+  uint64_t seen = 0;    // the re-listing that last found the file
+};
+
+namespace {
+
+class CheckPass {
+ public:
+  explicit CheckPass(const PassSetup& setup)
+      : setup_(setup), pool_(setup.context, setup.pool_size, setup.timeout_ms) {}
+
+  Error Run();
+
+ private:
+  enum class Flow { kGoOn, kEnd };
+
+  Result<File> OpenLock();
+
+  // Stop and folder changes.
+  bool StopSeen();
+  void DrainWatch();
+  bool ListChanged();
+
+  // Listing.
+  Error List();
+  Error Relist(bool& jobs_dropped);
+  void AddFromFile(const FoundFile& file);
+  void ReadEntry(CheckEntry& entry);
+  void Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped);
+  void MakeJobIfWanted(CheckEntry& entry, const PageSummary& summary);
+  void RecordUnreadable(CheckEntry& entry, Error error);
+  void RemoveEntry(CheckEntry* entry, bool& jobs_dropped);
+
+  // Jobs.
+  bool LoadOrDrop(CheckJob& job);
+  void DropJob(CheckJob* job);
+  Error FinishJob(CheckJob& job);
+  void WriteBack(CheckJob& job);
+
+  Result<Flow> SchedulingSweep();
+  Result<Flow> ProcessingSweep();
+
+  const PassSetup& setup_;
+  File lock_;  // declared first: closed last, after the request threads are gone
+  FolderWatch watch_;
+  RequestPool pool_;
+  OwnedList<CheckEntry> entries_;
+  std::unordered_map<std::string, CheckEntry*> by_name_;
+  OwnedList<CheckJob> jobs_;  // declared after the pool and the entries they point into
+
+  // What the folder watch has named since the last listing.
+  std::unordered_set<std::string> changed_names_;
+  bool full_relist_ = false;
+  bool crs_named_ = false;
+  uint64_t generation_ = 0;
+  std::vector<Waitable*> waits_;
+};
+
+Result<File> CheckPass::OpenLock() {
+  const OpenOptions exclusive{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways};
+  const std::string path = JoinPath(setup_.folder, marker::kLock);
+  Result<File> lock = File::Open(path, exclusive);
+  // A page database looking whether a pass runs holds the file for a moment only; a pass holds
+  // it throughout. A few tries tell the two apart.
+  for (int attempt = 1;
+       attempt < kLockAttempts && !lock.ok() && lock.error().code() == err::kSharingViolation;
+       ++attempt) {
+    if (WaitForAny({setup_.stop, setup_.interrupt}, kLockRetryWait).signaled()) break;
+    lock = File::Open(path, exclusive);
+  }
+  return lock;
+}
+
+Error CheckPass::Run() {
+  setup_.stop_checking->Reset();
+  // Watching starts before the lock is taken, so that nothing written after it goes unseen.
+  Result<FolderWatch> watch = FolderWatch::Create(setup_.folder);
+  if (watch.ok()) watch_ = std::move(*watch);
+
+  Result<File> lock = OpenLock();
+  if (!lock.ok()) {
+    // Another process is checking this folder: nothing to do here.
+    return lock.error().code() == err::kSharingViolation ? Error() : lock.error();
+  }
+  lock_ = std::move(*lock);
+  setup_.pass_running->store(true);
+  const std::string daa = JoinPath(setup_.folder, marker::kStoppedByUser);
+  if (PathExists(daa)) (void)DeleteFile(daa);
+  if (Error e = lock_.WriteAll(kLockBytes, sizeof kLockBytes)) return e;
+  if (Error e = lock_.Sync()) return e;
+  if (setup_.one_shot) {
+    // A stop request that was there before this pass held the folder was meant for one that has
+    // ended.
+    if (watch_.valid()) DrainWatch();
+    crs_named_ = false;
+    const std::string crs = JoinPath(setup_.folder, marker::kStopRequest);
+    if (PathExists(crs)) (void)DeleteFile(crs);
+  }
+  if (setup_.sink) {
+    PageEvent started;
+    started.code = page_event::kFolderLocked;
+    setup_.sink->SendToAll(started);
+  }
+
+  if (Error e = List(); e && !e.IsNothingThere()) return e;
+  while (!jobs_.empty()) {
+    Result<Flow> flow = SchedulingSweep();
+    if (!flow.ok()) return flow.error();
+    if (*flow == Flow::kEnd || jobs_.empty()) break;
+    flow = ProcessingSweep();
+    if (!flow.ok()) return flow.error();
+    if (*flow == Flow::kEnd) break;
+  }
+  // The end of a pass that was not cut short by a failure.
+  (void)lock_.WriteAll(kLockBytes, sizeof kLockBytes);
+  (void)lock_.Close();
+  return Error();
+}
+
+// --- Stop and folder changes ------------------------------------------------------------------
+
+bool CheckPass::StopSeen() {
+  Waitable* const watch = watch_.valid() ? &watch_ : nullptr;
+  // Without a watch a one-shot pass looks for "crs" itself at every stop test.
+  const bool look_for_crs = setup_.one_shot && (crs_named_ || !watch);
+  if (!look_for_crs &&
+      !WaitForAny({setup_.stop, setup_.interrupt, setup_.stop_checking, watch}, Timeout(0))
+           .signaled()) {
+    return false;
+  }
+  if (watch) DrainWatch();
+  bool by_user = setup_.stop_checking->IsSet();
+  if (setup_.one_shot && (crs_named_ || !watch)) {
+    // No page database thread runs here to turn "crs" into the stop-checking event.
+    const std::string crs = JoinPath(setup_.folder, marker::kStopRequest);
+    if (PathExists(crs)) {
+      (void)DeleteFile(crs);
+      by_user = true;
+    }
+  }
+  crs_named_ = false;
+  if (by_user) {
+    // Tells every process that the user stopped checking.
+    Result<File> daa =
+        File::Open(JoinPath(setup_.folder, marker::kStoppedByUser),
+                   OpenOptions{Access::kReadWrite, Share::kReadWrite, Disposition::kCreateAlways});
+    if (daa.ok()) (void)daa->Close();
+    return true;
+  }
+  return setup_.stop->IsSet() || setup_.interrupt->IsSet();
+}
+
+void CheckPass::DrainWatch() {
+  (void)watch_.Rearm([this](std::string_view name) {
+    if (name.empty()) {
+      // Names were lost: look at everything.
+      full_relist_ = true;
+      crs_named_ = setup_.one_shot;
+      return true;
+    }
+    if (name == marker::kStopRequest) {
+      crs_named_ = setup_.one_shot;
+      return setup_.one_shot;
+    }
+    if (EndsWith(name, kPageFileSuffix)) {
+      changed_names_.emplace(name);
+      return true;
+    }
+    return false;
+  });
+}
+
+bool CheckPass::ListChanged() {
+  if (watch_.valid()) DrainWatch();
+  return full_relist_ || !changed_names_.empty() || setup_.list_changed->IsSet();
+}
+
+// --- Listing ----------------------------------------------------------------------------------
+
+Error CheckPass::List() {
+  setup_.list_changed->Reset();
+  if (watch_.valid()) DrainWatch();
+  changed_names_.clear();
+  full_relist_ = false;
+  Result<std::vector<FoundFile>> found = FindFiles(setup_.folder, kPageFileSuffix);
+  if (!found.ok()) return found.error();
+  for (const FoundFile& file : *found) AddFromFile(file);
+  return Error();
+}
+
+void CheckPass::AddFromFile(const FoundFile& file) {
+  auto made = std::make_unique<CheckEntry>();
+  made->file_name = file.name;
+  made->title = TitleOfFileName(file.name);
+  made->file_time = file.last_write;
+  made->seen = generation_;
+  CheckEntry* entry = entries_.Append(std::move(made));
+  by_name_[entry->file_name] = entry;
+  ReadEntry(*entry);
+}
+
+void CheckPass::ReadEntry(CheckEntry& entry) {
+  Result<PageSummary> summary = ReadPageSummary(setup_.folder, entry.title);
+  if (!summary.ok()) {
+    RecordUnreadable(entry, summary.error());
+    return;
+  }
+  MakeJobIfWanted(entry, *summary);
+}
+
+void CheckPass::MakeJobIfWanted(CheckEntry& entry, const PageSummary& summary) {
+  entry.listed = CheckEntry::Settings::Of(summary.header, summary.address);
+  entry.first_state = FirstStateOf(summary.header);
+  entry.loaded = false;
+  entry.state = entry_state::kDone;
+  if (setup_.kind == PassKind::kNewPagesOnly &&
+      entry.first_state != job_state::kPageLearnBaseline) {
+    return;
+  }
+  // Header and address only: the whole page is read when the job first gets a request slot.
+  auto record = std::make_unique<PageRecord>();
+  record->header() = summary.header;
+  record->contentLength = 0;
+  record->maskCount = 0;
+  record->frameCount = 0;
+  record->title = entry.title;
+  record->address = summary.address;
+  auto job = std::make_unique<CheckJob>(std::move(record));
+  job->state = entry.first_state;
+  job->entry = &entry;
+  entry.job = jobs_.Append(std::move(job));
+  entry.state = entry_state::kChecking;
+}
+
+void CheckPass::RecordUnreadable(CheckEntry& entry, Error error) {
+  entry.state = entry_state::kUnreadable;
+  entry.busy = error.code() == err::kSharingViolation;
+  // A file gone since the listing leaves with the next one; a file being written comes back
+  // with its writer's change notification.
+  if (error.IsNothingThere() || error.code() == err::kSharingViolation) return;
+  if (WritePageErrorFile(setup_.folder, entry.title, 0, error)) {
+    (void)PostErrorEvent(setup_.sink, 0, error);
+  }
+}
+
+Error CheckPass::Relist(bool& jobs_dropped) {
+  const bool list_changed = setup_.list_changed->IsSet();
+  setup_.list_changed->Reset();
+  if (watch_.valid()) DrainWatch();
+  const bool full = list_changed || full_relist_;
+  std::unordered_set<std::string> names = std::move(changed_names_);
+  changed_names_.clear();
+  full_relist_ = false;
+  ++generation_;
+
+  // The page database's signal asks for a whole listing; the folder watch names the files.
+  std::vector<FoundFile> found;
+  if (full) {
+    Result<std::vector<FoundFile>> listed = FindFiles(setup_.folder, kPageFileSuffix);
+    if (listed.ok()) {
+      found = std::move(*listed);
+    } else if (!listed.error().IsNothingThere()) {
+      return listed.error();
+    }
+  } else {
+    for (const std::string& name : names) {
+      Result<FileInfo> info = GetFileInfo(JoinPath(setup_.folder, name));
+      if (info.ok() && !info->is_directory) found.push_back({name, info->last_write, info->size});
+    }
+  }
+
+  for (const FoundFile& file : found) {
+    const auto it = by_name_.find(file.name);
+    if (it == by_name_.end()) {
+      AddFromFile(file);
+      continue;
+    }
+    CheckEntry& entry = *it->second;
+    entry.seen = generation_;
+    if (entry.file_time != file.last_write || entry.busy) {
+      Reread(entry, file.last_write, jobs_dropped);
+    }
+  }
+
+  // Files gone.
+  if (full) {
+    for (CheckEntry* entry = entries_.first(); entry;) {
+      CheckEntry* next = entry->next;
+      if (entry->seen != generation_) RemoveEntry(entry, jobs_dropped);
+      entry = next;
+    }
+  } else {
+    for (const std::string& name : names) {
+      const auto it = by_name_.find(name);
+      if (it != by_name_.end() && it->second->seen != generation_) {
+        RemoveEntry(it->second, jobs_dropped);
+      }
+    }
+  }
+  return Error();
+}
+
+void CheckPass::Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped) {
+  Result<PageSummary> summary = ReadPageSummary(setup_.folder, entry.title);
+  if (!summary.ok()) {
+    const Error e = summary.error();
+    // Being written, or gone: the writer's or the remover's notification follows.
+    if (e.IsNothingThere() || e.code() == err::kSharingViolation) return;
+    entry.file_time = file_time;
+    if (entry.job) {
+      DropJob(entry.job);
+      jobs_dropped = true;
+    }
+    RecordUnreadable(entry, e);
+    return;
+  }
+  entry.file_time = file_time;
+  entry.busy = false;
+  const CheckEntry::Settings settings = CheckEntry::Settings::Of(summary->header, summary->address);
+  const int state = FirstStateOf(summary->header);
+  if (CheckJob* job = entry.job) {
+    if (state == entry.first_state && settings == entry.listed) {
+      // The job goes on untouched. An updated flag cleared meanwhile stays cleared, unless the
+      // job has found a change of its own.
+      if (entry.loaded && !job->changed) {
+        job->page->updated = summary->header.updated;
+        job->page->updatedTime = summary->header.updatedTime;
+      }
+      return;
+    }
+    DropJob(job);
+    jobs_dropped = true;
+  } else if (entry.state == entry_state::kDone && state != job_state::kPageLearnBaseline) {
+    // Already checked, or not to be checked: only a page that starts over is checked again.
+    entry.listed = settings;
+    entry.first_state = state;
+    return;
+  }
+  MakeJobIfWanted(entry, *summary);
+}
+
+void CheckPass::RemoveEntry(CheckEntry* entry, bool& jobs_dropped) {
+  if (entry->job) {
+    DropJob(entry->job);
+    jobs_dropped = true;
+  }
+  by_name_.erase(entry->file_name);
+  entries_.Remove(entry);
+}
+
+// --- Jobs -------------------------------------------------------------------------------------
+
+bool CheckPass::LoadOrDrop(CheckJob& job) {
+  CheckEntry& entry = *job.entry;
+  Result<std::unique_ptr<PageRecord>> read = ReadPage(setup_.folder, entry.title);
+  if (!read.ok()) {
+    DropJob(&job);
+    RecordUnreadable(entry, read.error());
+    return false;
+  }
+  std::unique_ptr<PageRecord> page = std::move(*read);
+  // The file may have changed since it was listed; what it holds now decides, as listing does.
+  const int state =
+      page->NeverChecked() ? job_state::kPageLearnBaseline : job_state::kPageCheckForChange;
+  entry.listed = CheckEntry::Settings::Of(page->header(), page->address);
+  entry.first_state = state;
+  if (setup_.kind == PassKind::kNewPagesOnly && state != job_state::kPageLearnBaseline) {
+    DropJob(&job);
+    entry.state = entry_state::kDone;
+    return false;
+  }
+  if (state == job_state::kPageLearnBaseline) page->measuredWait = page->waitSeconds;
+  if (page->status != StatusNone) {
+    page->status = StatusRechecking;
+    page->errorCode = 0;
+  }
+  job.state = state;
+  job.page = std::move(page);
+  entry.loaded = true;
+  if (setup_.kind == PassKind::kAllPages) job.BuildFrameList();
+  return true;
+}
+
+void CheckPass::DropJob(CheckJob* job) {
+  if (RequestSlot* slot = job->slot) {
+    // A request still running is cut short; its thread starts afresh with the next one.
+    if (job->scheduling == scheduling::kRunning) slot->thread->CloseRequest(true, false);
+    pool_.Release(slot);
+    job->slot = nullptr;
+  }
+  if (job->entry) job->entry->job = nullptr;
+  jobs_.Remove(job);
+}
+
+Error CheckPass::FinishJob(CheckJob& job) {
+  PageRecord& page = *job.page;
+  bool write = false;
+  switch (job.state) {
+    case job_state::kFinishedWriteBack:
+      page.status = StatusNone;
+      write = true;
+      break;
+    case job_state::kFinishedPageError:
+      write = true;
+      break;
+    default:
+      // Only a page whose earlier error is cleared by this check has anything to write.
+      if (page.status != StatusNone) {
+        page.status = StatusNone;
+        write = true;
+      }
+  }
+  if (write) WriteBack(job);
+
+  CheckEntry& entry = *job.entry;
+  entry.state = entry_state::kDone;
+  entry.listed.address = page.address;
+  // The pass's own write is no change for a later re-listing.
+  Result<FileInfo> info = GetFileInfo(PagePath(setup_.folder, entry.title));
+  if (info.ok()) {
+    entry.file_time = info->last_write;
+  } else if (!info.error().IsNothingThere()) {
+    return info.error();
+  }
+  DropJob(&job);
+  return Error();
+}
+
+void CheckPass::WriteBack(CheckJob& job) {
+  PageRecord& page = *job.page;
+  uint16_t wait = page.measuredWait;
+  for (const FrameEntry& frame : page.frames) wait = std::max(wait, frame.waitSeconds);
+  page.waitSeconds = wait;
+  if (job.changed) page.updated = 1;
+  Error e = WritePage(setup_.folder, page);
+  for (int attempt = 1; e.code() == err::kSharingViolation && attempt < kWriteAttempts; ++attempt) {
+    if (WaitForAny({setup_.stop, setup_.interrupt}, kWriteRetryWait).signaled()) break;
+    e = WritePage(setup_.folder, page);
+  }
+  ReportError(setup_.folder, setup_.sink, e);
+}
+
+// --- Sweeps -----------------------------------------------------------------------------------
+
+Result<CheckPass::Flow> CheckPass::SchedulingSweep() {
+  if (StopSeen()) return Flow::kEnd;
+  if (ListChanged()) {
+    bool dropped = false;
+    if (Error e = Relist(dropped)) return e;
+  }
+  const FileTime now = Now();
+  std::optional<Timeout> min_wait;  // none: nothing waits for a deadline
+  uint32_t running = 0;
+  bool some_finished = false;
+  bool pool_full = false;
+  waits_.clear();
+  for (CheckJob* job = jobs_.first(); job && running < pool_.size();) {
+    CheckJob* const next = job->next;
+    if (job->state >= job_state::kFinishedWriteBack) {
+      some_finished = true;
+    } else if (job->scheduling == scheduling::kReady) {
+      if (!job->slot && !pool_full) {
+        job->slot = pool_.Acquire();
+        pool_full = job->slot == nullptr;
+        if (job->slot && !job->entry->loaded && !LoadOrDrop(*job)) {
+          job = next;
+          continue;
+        }
+      }
+      if (job->slot) {
+        RequestThread& request = *job->slot->thread;
+        const FrameEntry* frame = job->current_frame();
+        if (request.PostRequest(frame ? frame->address : job->page->address, WantsHeadOnly(*job),
+                                job->download_counter == 1)) {
+          job->state = job_state::kFinishedPostFailed;
+          some_finished = true;
+        } else {
+          waits_.push_back(&request.done_event());
+          ++running;
+          job->download_counter ^= 1;
+          job->scheduling = scheduling::kRunning;
+        }
+      }
+    } else if (job->scheduling == scheduling::kRunning) {
+      if (job->slot->thread->IsDone()) {
+        some_finished = true;
+      } else {
+        waits_.push_back(&job->slot->thread->done_event());
+        ++running;
+      }
+    } else {
+      const double left = SecondsBetween(job->deadline, now);
+      // Rounded up, so that a job is never woken just before its deadline to sleep again.
+      const Timeout wait{left <= 0 ? 0 : static_cast<int64_t>(std::ceil(left * 1000))};
+      min_wait = min_wait ? std::min(*min_wait, wait) : wait;
+    }
+    job = next;
+  }
+  if (some_finished || jobs_.empty()) return Flow::kGoOn;
+
+  std::vector<Waitable*> objects = {setup_.stop, setup_.interrupt, setup_.stop_checking,
+                                    setup_.list_changed, watch_.valid() ? &watch_ : nullptr};
+  if (running == 0 && !min_wait) {
+    // Nothing could start and nothing waits: sleep until a slot comes free or the list changes.
+    if (pool_.slots().empty()) return Error(err::kGenFailure);
+    for (const RequestSlot& slot : pool_.slots()) objects.push_back(&slot.thread->done_event());
+    if (WaitForAny(objects, kInfinite).failed()) return Error(err::kGenFailure);
+  } else if (!min_wait || *min_wait > Timeout(0)) {
+    objects.insert(objects.end(), waits_.begin(), waits_.end());
+    if (WaitForAny(objects, min_wait ? *min_wait : kInfinite).failed()) {
+      return Error(err::kGenFailure);
+    }
+  }
+  return Flow::kGoOn;
+}
+
+Result<CheckPass::Flow> CheckPass::ProcessingSweep() {
+  for (CheckJob* job = jobs_.first(); job;) {
+    // A job without a slot has nothing that could have finished.
+    if (!job->slot && job->state < job_state::kFinishedWriteBack) {
+      job = job->next;
+      continue;
+    }
+    if (ListChanged()) {
+      bool dropped = false;
+      if (Error e = Relist(dropped)) return e;
+      if (dropped) return Flow::kGoOn;
+    }
+    if (RunJobStep(*job) == JobProgress::kInProgress) {
+      job = job->next;
+      continue;
+    }
+    CheckJob* const next = job->next;
+    if (Error e = FinishJob(*job)) return e;
+    if (StopSeen()) return Flow::kEnd;
+    job = next;
+  }
+  return Flow::kGoOn;
+}
+
+}  // namespace
+
+Error RunCheckPass(const PassSetup& setup) {
+  if (setup.folder.empty()) return Error(err::kPathNotFound);
+  CheckPass pass(setup);
+  return pass.Run();
+}
+
+}  // namespace tw

@@ -1,0 +1,155 @@
+#include "checking/check_thread.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "checking/check_pass.h"
+#include "checking/options.h"
+#include "pagedb/error_log.h"
+
+namespace tw {
+namespace {
+
+// Made before main, so that a signal handler never constructs anything.
+Event g_interrupt{EventReset::kManual};
+
+}  // namespace
+
+CheckThread::CheckThread() : CheckThread(Options{}) {}
+
+CheckThread::CheckThread(Options options)
+    : options_(std::move(options)),
+      schedule_timer_(scheduled_check_, options_.schedule_minute),
+      timeout_ms_(kDefaultTimeoutMs) {}
+
+CheckThread::~CheckThread() { Stop(); }
+
+void CheckThread::SetEventSink(PageEventSink* sink) {
+  std::lock_guard lock(mutex_);
+  sink_ = sink;
+}
+
+void CheckThread::SetPageFolder(const std::string& folder) {
+  std::lock_guard lock(mutex_);
+  folder_ = folder;
+}
+
+void CheckThread::SetRequestSettings(uint32_t timeout_ms, uint32_t pool_size) {
+  std::lock_guard lock(mutex_);
+  timeout_ms_ = timeout_ms;
+  pool_size_ = std::clamp<uint32_t>(pool_size, 1, kMaxPoolSize);
+}
+
+void CheckThread::ApplySchedule(uint32_t unit, uint32_t count) {
+  schedule_timer_.Apply(unit, count);
+}
+
+void CheckThread::SignalNewPages() { new_pages_.Set(); }
+void CheckThread::SignalPageListChanged() { list_changed_.Set(); }
+void CheckThread::SignalStopChecking() { stop_checking_.Set(); }
+void CheckThread::SignalScheduledCheck() { scheduled_check_.Set(); }
+
+void CheckThread::InterruptFromSignal() {
+  const int saved = errno;
+  g_interrupt.Set();
+  errno = saved;
+}
+
+bool CheckThread::PrepareStart(Mode mode) {
+  WorkerThread::Stop();
+  mode_ = mode;
+  last_pass_failed_ = false;
+  std::shared_ptr<const RequestContext> context = options_.request_context;
+  if (!context) context = RequestContext::FromUserSettings();
+  std::lock_guard lock(mutex_);
+  context_ = std::move(context);
+  return context_ != nullptr;
+}
+
+bool CheckThread::Start() {
+  if (!PrepareStart(Mode::kService)) return false;
+  SetPriority(ThreadPriority::kBelowNormal);
+  if (!Create() || !Resume()) return false;
+  return started_event().Wait();
+}
+
+void CheckThread::SignalStop() { stop_event().Set(); }
+
+void CheckThread::Stop() { WorkerThread::Stop(); }
+
+bool CheckThread::RunOnce() {
+  if (!PrepareStart(Mode::kOneShot)) return false;
+  if (!Create() || !Resume()) return false;
+  const bool ended = ended_event().Wait();
+  WorkerThread::Stop();  // joins the thread, which has ended
+  return ended && !last_pass_failed_;
+}
+
+int CheckThread::Run() {
+  SignalStarted();
+  if (mode_ == Mode::kOneShot) {
+    const Error e = RunPass(false);
+    last_pass_failed_ = !e.ok();
+    Report(e);
+    return 1;
+  }
+  for (;;) {
+    const WaitResult woke = WaitForAny({&stop_event(), &scheduled_check_, &new_pages_}, kInfinite);
+    switch (woke.index) {
+      case 0:
+        return 1;
+      case 1:
+        if (Error e = RunPass(false)) {
+          // No further checks until the page database starts the thread again.
+          Report(e);
+          return -1;
+        }
+        break;
+      case 2:
+        Report(RunPass(true));
+        break;
+      default:
+        return -1;
+    }
+  }
+}
+
+Error CheckThread::RunPass(bool new_pages_only) {
+  PassSetup setup;
+  {
+    std::lock_guard lock(mutex_);
+    setup.folder = folder_;
+    setup.pool_size = pool_size_;
+    setup.timeout_ms = timeout_ms_;
+    setup.context = context_;
+    setup.sink = sink_;
+  }
+  setup.kind = new_pages_only ? PassKind::kNewPagesOnly : PassKind::kAllPages;
+  setup.one_shot = mode_ == Mode::kOneShot;
+  setup.stop = &stop_event();
+  setup.interrupt = &g_interrupt;
+  setup.stop_checking = &stop_checking_;
+  setup.list_changed = &list_changed_;
+  setup.pass_running = &pass_running_;
+  const Error e = RunCheckPass(setup);
+  pass_running_ = false;
+  return e;
+}
+
+void CheckThread::Report(Error error) {
+  std::string folder;
+  PageEventSink* sink;
+  {
+    std::lock_guard lock(mutex_);
+    folder = folder_;
+    sink = sink_;
+  }
+  if (folder.empty()) {
+    // No folder to put an error file in.
+    if (!error.ok() && !error.IsNothingThere()) (void)PostErrorEvent(sink, 0, error);
+    return;
+  }
+  ReportError(folder, sink, error);
+}
+
+}  // namespace tw
