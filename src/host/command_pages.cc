@@ -1,9 +1,19 @@
 // The commands that call the page functions: add, open and refresh.
-#include <cstdio>
-#include <string>
+#include <unistd.h>
 
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "checking/check_thread.h"
 #include "host/command_line.h"
 #include "host/page_functions.h"
+#include "host/refresh.h"
+#include "host/refresh_progress.h"
+#include "platform/error_text.h"
+#include "platform/process.h"
+#include "resources/strings.h"
 
 namespace tw::cli {
 namespace {
@@ -20,14 +30,51 @@ int RunOpen(const Arguments& args) {
   return PageOpen(args.operands[0]) == kPageOpened ? kExitOk : kExitFailed;
 }
 
-int RunRefresh(const Arguments&) {
-  PrintError(RefreshCommand(), "checking pages is not part of this build yet; nothing was checked");
-  return kExitFailed;
+std::string ErrorTextOf(Error e) {
+  const std::optional<std::string_view> text = ErrorText(e.code());
+  return std::string(text ? *text : LoadString(str::kUnknownError));
 }
+
+int RefreshWith(const Arguments& args, bool scheduled) {
+  if (!args.Has("--progress")) {
+    // As the schedule runs it: the page function alone, which shows nothing.
+    if (scheduled) return RefreshPDB() == kRefreshDone ? kExitOk : kExitFailed;
+    if (Error e = RefreshPages(nullptr)) {
+      PrintError(RefreshCommand(), "the pages could not be checked: " + ErrorTextOf(e));
+      return kExitFailed;
+    }
+    return kExitOk;
+  }
+  Error outcome;
+  {
+    RefreshProgress progress(IsTerminal(STDERR_FILENO));
+    outcome = RefreshPages(&progress);
+    if (!outcome && !InterruptReceived()) progress.Finish();
+  }
+  if (outcome) {
+    PrintError(RefreshCommand(), "the pages could not be checked: " + ErrorTextOf(outcome));
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+int Refresh(const Arguments& args, bool scheduled) {
+  // Ctrl-C or a stopping service ends the pass at its next stop test, with the lock released
+  // and every page file whole, rather than wherever the process happens to be.
+  HandleInterrupts(&CheckThread::InterruptFromSignal);
+  const int status = RefreshWith(args, scheduled);
+  if (InterruptReceived()) {
+    if (!scheduled) PrintError(RefreshCommand(), "interrupted; the check ended early");
+    return kExitFailed;
+  }
+  return status;
+}
+
+int RunRefresh(const Arguments& args) { return Refresh(args, false); }
 
 }  // namespace
 
-int RunScheduledRefresh(const Arguments&) { return kExitFailed; }
+int RunScheduledRefresh(const Arguments& args) { return Refresh(args, true); }
 
 const Command& AddCommand() {
   static const Command command{
@@ -76,7 +123,19 @@ const Command& RefreshCommand() {
       .name = "refresh",
       .synopsis = "",
       .summary = "Check all pages once.",
-      .help = "Not yet available in this build.\n",
+      .help =
+          "Checks every page of the page folder once and returns when the check is over. Pages\n"
+          "that changed are marked updated; the error of a page that could not be checked is\n"
+          "stored with it ('tidewell list' shows both). Errors of the check itself are kept as\n"
+          "error files in the page folder. When another process is checking the page folder,\n"
+          "the pages are left to it. Prints nothing unless the check cannot run.\n"
+          "\n"
+          "'tidewell /r' is the same check as a schedule (cron, a systemd timer) runs it: it\n"
+          "prints nothing at all; exit status 0 when the check ran, 1 when it could not.\n"
+          "\n"
+          "Options:\n"
+          "  --progress   show the check while it runs (on a terminal) and sum it up at the end:\n"
+          "               the pages that became updated and the pages in error\n",
       .flags = {"--progress"},
       .min_operands = 0,
       .max_operands = 0,

@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -77,5 +78,30 @@ std::optional<int> Process::WaitForExit(std::chrono::milliseconds timeout) {
 }
 
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+namespace {
+
+volatile sig_atomic_t g_interrupted = 0;
+void (*volatile g_interrupt_handler)() = nullptr;
+
+void OnInterrupt(int) {
+  g_interrupted = 1;
+  if (g_interrupt_handler) g_interrupt_handler();
+}
+
+}  // namespace
+
+void HandleInterrupts(void (*handler)()) {
+  g_interrupt_handler = handler;
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  // Once: a user who presses Ctrl-C again does not want to wait for the clean end.
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool InterruptReceived() { return g_interrupted != 0; }
 
 }  // namespace tw

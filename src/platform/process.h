@@ -37,4 +37,11 @@ class Process {
 // Whether the descriptor is a terminal (progress displays are drawn only there).
 bool IsTerminal(int fd);
 
+// From now on SIGINT and SIGTERM no longer end the process at once: they call `handler`, which
+// must be async-signal-safe, so that the work in progress can end cleanly. A second signal of
+// the same kind ends the process as usual.
+void HandleInterrupts(void (*handler)());
+// Whether such a signal has arrived.
+bool InterruptReceived();
+
 }  // namespace tw

@@ -1,0 +1,103 @@
+#include "host/refresh_progress.h"
+
+#include <cstdio>
+#include <map>
+
+#include "foundation/worker_thread.h"
+
+namespace tw::cli {
+namespace {
+
+constexpr auto kRedrawPeriod = std::chrono::milliseconds(250);
+
+void PrintToError(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+std::string Plural(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+// Redraws the running line until stopped.
+class RefreshProgress::Ticker final : public WorkerThread {
+ public:
+  explicit Ticker(const RefreshProgress& progress) : progress_(progress) {}
+  ~Ticker() override { Stop(); }
+
+ protected:
+  int Run() override {
+    SignalStarted();
+    do {
+      PrintToError("\r" + progress_.RunningLine() + "\x1b[K");
+    } while (!stop_event().Wait(kRedrawPeriod));
+    PrintToError("\r\x1b[K");
+    return 0;
+  }
+
+ private:
+  const RefreshProgress& progress_;
+};
+
+RefreshProgress::RefreshProgress(bool live) : live_(live) {}
+
+RefreshProgress::~RefreshProgress() { ticker_.reset(); }
+
+void RefreshProgress::OnPageFolder(const std::string& folder) {
+  folder_ = folder;
+  Result<std::vector<ListedPage>> pages = ListPages(folder);
+  if (pages.ok()) before_ = std::move(*pages);
+  if (live_) {
+    ticker_ = std::make_unique<Ticker>(*this);
+    (void)ticker_->Start();
+  }
+}
+
+void RefreshProgress::OnCheckingStarted() { started_ = true; }
+
+std::string RefreshProgress::RunningLine() const {
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start_);
+  std::string line =
+      started_ ? "Checking " + Plural(before_.size(), "page", "pages") : "Waiting to check";
+  return line + "... " + std::to_string(seconds.count()) + " s";
+}
+
+void RefreshProgress::Finish() {
+  ticker_.reset();
+  if (!started_) {
+    PrintToError("Another process is checking the pages in " + folder_ +
+                 "; this refresh left them to it.\n");
+    return;
+  }
+  Result<std::vector<ListedPage>> after = ListPages(folder_);
+  if (!after.ok()) return;
+  std::map<std::string, const ListedPage*> earlier;
+  for (const ListedPage& page : before_) earlier[page.title] = &page;
+  std::string updated, errors;
+  size_t updated_count = 0, error_count = 0;
+  for (const ListedPage& page : *after) {
+    const auto was = earlier.find(page.title);
+    const bool newly_updated =
+        page.header.updated != 0 && (was == earlier.end() || was->second->header.updated == 0 ||
+                                     was->second->header.updatedTime != page.header.updatedTime);
+    if (newly_updated) {
+      ++updated_count;
+      updated += "  * " + page.title + "  " + page.address + "\n";
+    }
+    if (page.in_error()) {
+      ++error_count;
+      errors += "  ! " + page.title + ": " + page.error_text + "\n";
+    }
+  }
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start_);
+  PrintToError("Checked " + Plural(after->size(), "page", "pages") + " in " +
+               std::to_string(seconds.count()) + " s: " + std::to_string(updated_count) +
+               " newly updated, " + std::to_string(error_count) + " in error.\n" + updated +
+               errors);
+}
+
+}  // namespace tw::cli
