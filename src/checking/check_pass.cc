@@ -76,9 +76,15 @@ struct CheckEntry : ListNode<CheckEntry> {
   CheckJob* job = nullptr;
   int state = entry_state::kDone;
   int first_state = 0;  // the job state the page was listed in
-  bool loaded = false;  // the job holds the whole page, not only its header and address
-  bool busy = false;    // unreadable because its writer still held it: read again when named
-  uint64_t seen = 0;    // the re-listing that last found the file
+  // Queued for a job: a page to check whose job has not started. A job is made, and its page
+  // read whole, only when a request slot is free for it, so that what a pass holds in memory
+  // follows the pool rather than the folder.
+  struct Queued : ListNode<Queued> {
+    CheckEntry* entry = nullptr;
+  } queued;
+  bool in_queue = false;
+  bool busy = false;  // unreadable because its writer still held it: read again when named
+  uint64_t seen = 0;  // the re-listing that last found the file
 };
 
 namespace {
@@ -106,12 +112,15 @@ class CheckPass {
   void AddFromFile(const FoundFile& file);
   void ReadEntry(CheckEntry& entry);
   void Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped);
-  void MakeJobIfWanted(CheckEntry& entry, const PageSummary& summary);
+  void QueueIfWanted(CheckEntry& entry, const PageSummary& summary);
+  void Queue(CheckEntry& entry);
+  void Dequeue(CheckEntry& entry);
   void RecordUnreadable(CheckEntry& entry, Error error);
   void RemoveEntry(CheckEntry* entry, bool& jobs_dropped);
 
   // Jobs.
-  bool LoadOrDrop(CheckJob& job);
+  CheckJob* StartJob(CheckEntry& entry, RequestSlot* slot);
+  void Post(CheckJob& job, uint32_t& running, bool& some_finished);
   void DropJob(CheckJob* job);
   Error FinishJob(CheckJob& job);
   void WriteBack(CheckJob& job);
@@ -125,7 +134,12 @@ class CheckPass {
   RequestPool pool_;
   OwnedList<CheckEntry> entries_;
   std::unordered_map<std::string, CheckEntry*> by_name_;
-  OwnedList<CheckJob> jobs_;  // declared after the pool and the entries they point into
+  // The pages waiting for a job, in the order their jobs are to start (not owned; emptied before
+  // the entries go).
+  OwnedList<CheckEntry::Queued> queue_{false};
+  // The jobs under way, each with its request slot, in the order they started. Declared after
+  // the pool and the entries they point into.
+  OwnedList<CheckJob> jobs_;
 
   // What the folder watch has named since the last listing.
   std::unordered_set<std::string> changed_names_;
@@ -182,10 +196,10 @@ Error CheckPass::Run() {
   }
 
   if (Error e = List(); e && !e.IsNothingThere()) return e;
-  while (!jobs_.empty()) {
+  while (!jobs_.empty() || !queue_.empty()) {
     Result<Flow> flow = SchedulingSweep();
     if (!flow.ok()) return flow.error();
-    if (*flow == Flow::kEnd || jobs_.empty()) break;
+    if (*flow == Flow::kEnd || (jobs_.empty() && queue_.empty())) break;
     flow = ProcessingSweep();
     if (!flow.ok()) return flow.error();
     if (*flow == Flow::kEnd) break;
@@ -284,31 +298,31 @@ void CheckPass::ReadEntry(CheckEntry& entry) {
     RecordUnreadable(entry, summary.error());
     return;
   }
-  MakeJobIfWanted(entry, *summary);
+  QueueIfWanted(entry, *summary);
 }
 
-void CheckPass::MakeJobIfWanted(CheckEntry& entry, const PageSummary& summary) {
+void CheckPass::QueueIfWanted(CheckEntry& entry, const PageSummary& summary) {
   entry.listed = CheckEntry::Settings::Of(summary.header, summary.address);
   entry.first_state = FirstStateOf(summary.header);
-  entry.loaded = false;
   entry.state = entry_state::kDone;
   if (setup_.kind == PassKind::kNewPagesOnly &&
       entry.first_state != job_state::kPageLearnBaseline) {
     return;
   }
-  // Header and address only: the whole page is read when the job first gets a request slot.
-  auto record = std::make_unique<PageRecord>();
-  record->header() = summary.header;
-  record->contentLength = 0;
-  record->maskCount = 0;
-  record->frameCount = 0;
-  record->title = entry.title;
-  record->address = summary.address;
-  auto job = std::make_unique<CheckJob>(std::move(record));
-  job->state = entry.first_state;
-  job->entry = &entry;
-  entry.job = jobs_.Append(std::move(job));
+  Queue(entry);
+}
+
+void CheckPass::Queue(CheckEntry& entry) {
   entry.state = entry_state::kChecking;
+  entry.queued.entry = &entry;
+  queue_.Append(&entry.queued);
+  entry.in_queue = true;
+}
+
+void CheckPass::Dequeue(CheckEntry& entry) {
+  if (!entry.in_queue) return;
+  queue_.Unlink(&entry.queued);
+  entry.in_queue = false;
 }
 
 void CheckPass::RecordUnreadable(CheckEntry& entry, Error error) {
@@ -390,6 +404,7 @@ void CheckPass::Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped
       DropJob(entry.job);
       jobs_dropped = true;
     }
+    Dequeue(entry);
     RecordUnreadable(entry, e);
     return;
   }
@@ -397,25 +412,28 @@ void CheckPass::Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped
   entry.busy = false;
   const CheckEntry::Settings settings = CheckEntry::Settings::Of(summary->header, summary->address);
   const int state = FirstStateOf(summary->header);
-  if (CheckJob* job = entry.job) {
+  if (entry.state == entry_state::kChecking) {
     if (state == entry.first_state && settings == entry.listed) {
-      // The job goes on untouched. An updated flag cleared meanwhile stays cleared, unless the
-      // job has found a change of its own.
-      if (entry.loaded && !job->changed) {
+      // The job goes on untouched (a queued one reads the page when it starts). An updated flag
+      // cleared meanwhile stays cleared, unless the job has found a change of its own.
+      if (CheckJob* job = entry.job; job && !job->changed) {
         job->page->updated = summary->header.updated;
         job->page->updatedTime = summary->header.updatedTime;
       }
       return;
     }
-    DropJob(job);
-    jobs_dropped = true;
+    if (entry.job) {
+      DropJob(entry.job);
+      jobs_dropped = true;
+    }
+    Dequeue(entry);
   } else if (entry.state == entry_state::kDone && state != job_state::kPageLearnBaseline) {
     // Already checked, or not to be checked: only a page that starts over is checked again.
     entry.listed = settings;
     entry.first_state = state;
     return;
   }
-  MakeJobIfWanted(entry, *summary);
+  QueueIfWanted(entry, *summary);
 }
 
 void CheckPass::RemoveEntry(CheckEntry* entry, bool& jobs_dropped) {
@@ -423,19 +441,19 @@ void CheckPass::RemoveEntry(CheckEntry* entry, bool& jobs_dropped) {
     DropJob(entry->job);
     jobs_dropped = true;
   }
+  Dequeue(*entry);
   by_name_.erase(entry->file_name);
   entries_.Remove(entry);
 }
 
 // --- Jobs -------------------------------------------------------------------------------------
 
-bool CheckPass::LoadOrDrop(CheckJob& job) {
-  CheckEntry& entry = *job.entry;
+CheckJob* CheckPass::StartJob(CheckEntry& entry, RequestSlot* slot) {
   Result<std::unique_ptr<PageRecord>> read = ReadPage(setup_.folder, entry.title);
   if (!read.ok()) {
-    DropJob(&job);
+    pool_.Release(slot);
     RecordUnreadable(entry, read.error());
-    return false;
+    return nullptr;
   }
   std::unique_ptr<PageRecord> page = std::move(*read);
   // The file may have changed since it was listed; what it holds now decides, as listing does.
@@ -444,20 +462,37 @@ bool CheckPass::LoadOrDrop(CheckJob& job) {
   entry.listed = CheckEntry::Settings::Of(page->header(), page->address);
   entry.first_state = state;
   if (setup_.kind == PassKind::kNewPagesOnly && state != job_state::kPageLearnBaseline) {
-    DropJob(&job);
+    pool_.Release(slot);
     entry.state = entry_state::kDone;
-    return false;
+    return nullptr;
   }
   if (state == job_state::kPageLearnBaseline) page->measuredWait = page->waitSeconds;
   if (page->status != StatusNone) {
     page->status = StatusRechecking;
     page->errorCode = 0;
   }
-  job.state = state;
-  job.page = std::move(page);
-  entry.loaded = true;
-  if (setup_.kind == PassKind::kAllPages) job.BuildFrameList();
-  return true;
+  auto job = std::make_unique<CheckJob>(std::move(page));
+  job->state = state;
+  job->slot = slot;
+  job->entry = &entry;
+  if (setup_.kind == PassKind::kAllPages) job->BuildFrameList();
+  entry.job = jobs_.Append(std::move(job));
+  return entry.job;
+}
+
+void CheckPass::Post(CheckJob& job, uint32_t& running, bool& some_finished) {
+  RequestThread& request = *job.slot->thread;
+  const FrameEntry* frame = job.current_frame();
+  if (request.PostRequest(frame ? frame->address : job.page->address, WantsHeadOnly(job),
+                          job.download_counter == 1)) {
+    job.state = job_state::kFinishedPostFailed;
+    some_finished = true;
+    return;
+  }
+  waits_.push_back(&request.done_event());
+  ++running;
+  job.download_counter ^= 1;
+  job.scheduling = scheduling::kRunning;
 }
 
 void CheckPass::DropJob(CheckJob* job) {
@@ -531,35 +566,12 @@ Result<CheckPass::Flow> CheckPass::SchedulingSweep() {
   std::optional<Timeout> min_wait;  // none: nothing waits for a deadline
   uint32_t running = 0;
   bool some_finished = false;
-  bool pool_full = false;
   waits_.clear();
-  for (CheckJob* job = jobs_.first(); job && running < pool_.size();) {
-    CheckJob* const next = job->next;
+  for (CheckJob* job = jobs_.first(); job && running < pool_.size(); job = job->next) {
     if (job->state >= job_state::kFinishedWriteBack) {
       some_finished = true;
     } else if (job->scheduling == scheduling::kReady) {
-      if (!job->slot && !pool_full) {
-        job->slot = pool_.Acquire();
-        pool_full = job->slot == nullptr;
-        if (job->slot && !job->entry->loaded && !LoadOrDrop(*job)) {
-          job = next;
-          continue;
-        }
-      }
-      if (job->slot) {
-        RequestThread& request = *job->slot->thread;
-        const FrameEntry* frame = job->current_frame();
-        if (request.PostRequest(frame ? frame->address : job->page->address, WantsHeadOnly(*job),
-                                job->download_counter == 1)) {
-          job->state = job_state::kFinishedPostFailed;
-          some_finished = true;
-        } else {
-          waits_.push_back(&request.done_event());
-          ++running;
-          job->download_counter ^= 1;
-          job->scheduling = scheduling::kRunning;
-        }
-      }
+      Post(*job, running, some_finished);
     } else if (job->scheduling == scheduling::kRunning) {
       if (job->slot->thread->IsDone()) {
         some_finished = true;
@@ -573,9 +585,16 @@ Result<CheckPass::Flow> CheckPass::SchedulingSweep() {
       const Timeout wait{left <= 0 ? 0 : static_cast<int64_t>(std::ceil(left * 1000))};
       min_wait = min_wait ? std::min(*min_wait, wait) : wait;
     }
-    job = next;
   }
-  if (some_finished || jobs_.empty()) return Flow::kGoOn;
+  // Then the pages waiting for a job, in order, while slots come free.
+  while (running < pool_.size() && !queue_.empty()) {
+    RequestSlot* const slot = pool_.Acquire();
+    if (!slot) break;
+    CheckEntry& entry = *queue_.first()->entry;
+    Dequeue(entry);
+    if (CheckJob* job = StartJob(entry, slot)) Post(*job, running, some_finished);
+  }
+  if (some_finished || (jobs_.empty() && queue_.empty())) return Flow::kGoOn;
 
   std::vector<Waitable*> objects = {setup_.stop, setup_.interrupt, setup_.stop_checking,
                                     setup_.list_changed, watch_.valid() ? &watch_ : nullptr};
@@ -595,11 +614,6 @@ Result<CheckPass::Flow> CheckPass::SchedulingSweep() {
 
 Result<CheckPass::Flow> CheckPass::ProcessingSweep() {
   for (CheckJob* job = jobs_.first(); job;) {
-    // A job without a slot has nothing that could have finished.
-    if (!job->slot && job->state < job_state::kFinishedWriteBack) {
-      job = job->next;
-      continue;
-    }
     if (ListChanged()) {
       bool dropped = false;
       if (Error e = Relist(dropped)) return e;

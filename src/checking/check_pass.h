@@ -7,9 +7,9 @@
 // pass runs: on the page-list-changed event and on its own folder watch, which also sees page
 // files that are edited while the folder is locked.
 //
-// Memory is bounded by the pool, not by the number of pages: jobs are listed with the page's
-// header and address only, a job loads its whole page when it first gets a request slot, and
-// the page goes when the job finishes.
+// Memory follows the pool, not the folder: pages are listed with their header and address only;
+// a page's job is made, and the page read whole, when a request slot is free for it, and both go
+// when the job finishes.
 //
 // A stop is seen at the top of each sweep, after each finished job and in every wait: the
 // thread's stop event or the process's interrupt end the pass as they find it; the

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <ctime>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "checking/check_support.h"
 #include "pagedb/folder_markers.h"
@@ -95,6 +97,34 @@ TEST_F(CheckPassTest, AFrameThatChangesMarksItsPage) {
   EXPECT_EQ(page->status, StatusNone);
 }
 
+TEST_F(CheckPassTest, AJobWaitingForItsFinalCheckKeepsTheOnlySlot) {
+  std::mutex mutex;
+  std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> seen;
+  for (const char* path : {"/a", "/b"}) {
+    server_.On(path, [&, path](const httplib::Request&, httplib::Response& response) {
+      std::lock_guard lock(mutex);
+      seen.emplace_back(path, std::chrono::steady_clock::now());
+      response.set_content(Html(path), "text/html");
+    });
+  }
+  const NewPageDefaults learn{.smartUpdate = true, .checkCount = 1, .waitSeconds = 1};
+  AddPage("a", "/a", learn);
+  AddPage("b", "/b", learn);
+
+  ASSERT_TRUE(RunOnce(1));
+  // Two downloads without a difference, the wait, the final check; then the other page.
+  ASSERT_EQ(seen.size(), 6u);
+  for (size_t first : {0u, 3u}) {
+    EXPECT_EQ(seen[first].first, seen[first + 1].first);
+    EXPECT_EQ(seen[first].first, seen[first + 2].first);
+    EXPECT_GE(seen[first + 2].second - seen[first + 1].second, milliseconds(900));
+  }
+  EXPECT_NE(seen[0].first, seen[3].first);
+  // A final check that found nothing new leaves no wait for later learning.
+  EXPECT_EQ(Page("a")->waitSeconds, 0);
+  EXPECT_EQ(Page("a")->content, Html("/a"));
+}
+
 // Errors stay with their pages, and every other page is checked, whatever the pool size. (The
 // test server has eight workers, and each request thread keeps a connection open.)
 class PoolSizeTest : public test::CheckTest, public ::testing::WithParamInterface<uint32_t> {};
@@ -136,6 +166,14 @@ TEST_P(PoolSizeTest, EachPageGetsItsOwnOutcome) {
   // Nothing listens on port 1.
   ASSERT_TRUE(AddPageWithDefaults(folder_, "refused", "http://127.0.0.1:1/", {}).ok());
   test::WriteFileBytes(PagePath(folder_, "garbage"), "not a page file");
+  // A sound header and address, and a snapshot cut short: found out when its job starts.
+  PageRecord cut;
+  cut.title = "cut";
+  cut.SetAddress(server_.Url("/ok0"));
+  cut.SetContent(Html("stored"));
+  ASSERT_TRUE(WritePage(folder_, cut).ok());
+  const std::string cut_bytes = PageBytes("cut");
+  test::WriteFileBytes(PagePath(folder_, "cut"), cut_bytes.substr(0, cut_bytes.size() - 5));
 
   ASSERT_TRUE(RunOnce(pool_size, 1000));
 
@@ -160,14 +198,18 @@ TEST_P(PoolSizeTest, EachPageGetsItsOwnOutcome) {
   EXPECT_EQ(Page("moved")->address, server_.Url("/moved"));
   EXPECT_EQ(Page("moved")->content, Html("page 0"));
   EXPECT_EQ(Page("old")->address, server_.Url("/ok1"));
-  // The file that is no page file is reported and left as it was.
+  // Files that cannot be read are reported and left as they were.
   EXPECT_EQ(test::ReadFileBytes(PagePath(folder_, "garbage")), "not a page file");
+  EXPECT_EQ(PageBytes("cut"), cut_bytes.substr(0, cut_bytes.size() - 5));
   Result<std::vector<FoundFile>> errors = FindFiles(folder_, ".twe");
   ASSERT_TRUE(errors.ok());
-  ASSERT_EQ(errors->size(), 1u);
-  EXPECT_EQ(test::ReadFileBytes(JoinPath(folder_, errors->front().name))
-                .rfind("Page Error: garbage, ", 0),
-            0u);
+  std::vector<std::string> texts;
+  for (const FoundFile& file : *errors) {
+    const std::string text = test::ReadFileBytes(JoinPath(folder_, file.name));
+    texts.push_back(text.substr(0, text.find(',') + 1));
+  }
+  std::sort(texts.begin(), texts.end());
+  EXPECT_EQ(texts, (std::vector<std::string>{"Page Error: cut,", "Page Error: garbage,"}));
 
   // An error is cleared by the next check that succeeds.
   server_.Serve("/missing", 200, Html("back"));
