@@ -181,6 +181,9 @@ Error CheckPass::Run() {
   if (PathExists(daa)) (void)DeleteFile(daa);
   if (Error e = lock_.WriteAll(kLockBytes, sizeof kLockBytes)) return e;
   if (Error e = lock_.Sync()) return e;
+  // Writers killed in mid-write leave their temporary files; a one-shot pass may be the only
+  // visitor the folder has for a long time.
+  RemoveStaleTempFiles(setup_.folder);
   if (setup_.one_shot) {
     // A stop request that was there before this pass held the folder was meant for one that has
     // ended.

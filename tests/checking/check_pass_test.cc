@@ -76,7 +76,9 @@ TEST_F(CheckPassTest, AFrameThatChangesMarksItsPage) {
   std::atomic<bool> changed{false};
   server_.Serve("/frames", 200,
                 "<html><frameset><frame src=\"/inner\"><frame src=\"/menu\"></frameset></html>");
-  server_.Serve("/menu", 200, Html("<a href=\"/\">Home</a>"));
+  // A frame that moved for good keeps the address its page gives it; the page stays put.
+  server_.Redirect("/menu", 301, "/menu2");
+  server_.Serve("/menu2", 200, Html("<a href=\"/\">Home</a>"));
   server_.On("/inner", [&](const httplib::Request&, httplib::Response& response) {
     response.set_content(Html(changed ? "<p>Two new items</p>" : "<p>One item</p>"), "text/html");
   });
@@ -86,6 +88,9 @@ TEST_F(CheckPassTest, AFrameThatChangesMarksItsPage) {
   std::unique_ptr<PageRecord> page = Page("framed");
   ASSERT_EQ(page->frameCount, 2u);
   EXPECT_EQ(page->frames.first()->content, Html("<p>One item</p>"));
+  EXPECT_EQ(page->frames.last()->address, server_.Url("/menu"));
+  EXPECT_EQ(page->frames.last()->content, Html("<a href=\"/\">Home</a>"));
+  EXPECT_EQ(page->address, server_.Url("/frames"));
   ASSERT_TRUE(RunOnce());
   EXPECT_EQ(Page("framed")->updated, 0);
 
