@@ -172,6 +172,17 @@ Error WriteFrames(PageFileWriter& out, const FrameList& frames) {
   return Error();
 }
 
+// Makes a page file's last-write time later than `before`. File times advance in clock ticks of
+// several milliseconds, so two writes within one tick would otherwise look like no change to
+// everyone who notices changed pages by their last-write time.
+Error MoveWriteTimePast(File& file, FileTime before) {
+  if (before.IsZero()) return Error();
+  Result<FileTime> now = file.LastWriteTime();
+  if (!now.ok()) return now.error();
+  if (*now > before) return Error();
+  return file.SetLastWriteTime(FileTime{before.ticks + 1});
+}
+
 // Holds the page's current file (when there is one) exclusively while a new one is written and
 // published, so that a writer fails while anyone has the page open and nobody sees a part.
 Error PublishPage(const std::string& path, CreateMode mode,
@@ -190,12 +201,18 @@ Error PublishPage(const std::string& path, CreateMode mode,
     if (!held.ok()) return held.error();
     current = std::move(*held);
   }
+  FileTime replaced_time;
+  if (current.is_open() && !created_placeholder) {
+    Result<FileTime> t = current.LastWriteTime();
+    if (t.ok()) replaced_time = *t;
+  }
   Result<AtomicFileWriter> writer = AtomicFileWriter::Begin(path);
   Error e = writer.ok() ? Error() : writer.error();
   if (e.ok()) {
     PageFileWriter out(writer->file());
     e = write(out);
     if (e.ok()) e = out.Flush();
+    if (e.ok()) e = MoveWriteTimePast(writer->file(), replaced_time);
     if (e.ok()) {
       e = writer->Commit(mode == CreateMode::kNew ? AtomicFileWriter::Publish::kCreateNew
                                                   : AtomicFileWriter::Publish::kReplace);
@@ -311,8 +328,12 @@ Error WritePageHeader(const std::string& folder, const std::string& title,
   PageHeader to_write = header;
   to_write.version = kPageFileVersion;
   const PageHeaderBytes bytes = EncodePageHeader(to_write);
+  Result<FileTime> before = file->LastWriteTime();
   if (Error e = file->Seek(0)) return e;
   if (Error e = file->WriteAll(bytes.data(), bytes.size())) return e;
+  if (before.ok()) {
+    if (Error e = MoveWriteTimePast(*file, *before)) return e;
+  }
   return file->Close();
 }
 

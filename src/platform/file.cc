@@ -155,6 +155,12 @@ Result<FileTime> File::LastWriteTime() const {
   return FileTime::FromTimespec(st.st_mtim);
 }
 
+Error File::SetLastWriteTime(FileTime t) {
+  const timespec times[2] = {{0, UTIME_OMIT}, t.ToTimespec()};
+  if (::futimens(fd_, times) != 0) return Error::LastErrno();
+  return Error();
+}
+
 Error File::Unlink() {
   if (::unlink(path_.c_str()) != 0) return Error::LastErrno();
   delete_on_close_ = false;

@@ -58,6 +58,7 @@ class File {
   Error Truncate(uint64_t size);
   Error Sync();
   Result<FileTime> LastWriteTime() const;
+  Error SetLastWriteTime(FileTime t);
   // Removes the file's name while the file stays open (and locked) here.
   Error Unlink();
   // Closes the file (and removes it when opened delete-on-close). Also done by the destructor.

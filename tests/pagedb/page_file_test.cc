@@ -305,6 +305,25 @@ TEST_F(PageFileTest, AddingMarksTheAddressAndOnlyARealDeletionUnmarksIt) {
   EXPECT_FALSE(*IsAddressMarked("http://marked.org/"));
 }
 
+// File times advance in coarse clock ticks; a page rewritten within one tick must still look
+// changed to everyone who compares last-write times.
+TEST_F(PageFileTest, EveryWriteMovesTheLastWriteTimeForward) {
+  Put("Busy", FullPage());
+  Result<std::unique_ptr<PageRecord>> page = ReadPage(folder(), "Busy");
+  ASSERT_TRUE(page.ok());
+  FileTime last = GetFileInfo(PageFile("Busy"))->last_write;
+  for (int i = 0; i < 20; ++i) {
+    if (i % 2) {
+      ASSERT_TRUE(WritePage(folder(), **page).ok());
+    } else {
+      ASSERT_TRUE(ClearUpdated(folder(), "Busy").ok());
+    }
+    const FileTime now = GetFileInfo(PageFile("Busy"))->last_write;
+    EXPECT_GT(now, last) << "write " << i;
+    last = now;
+  }
+}
+
 TEST_F(PageFileTest, CopyForEventTakesHeaderTitleAndAddressOnly) {
   Put("Example", FullPage());
   Result<std::unique_ptr<PageRecord>> page = ReadPage(folder(), "Example");
