@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+
+#include "platform/error_text.h"
+#include "resources/strings.h"
 
 namespace tw::cli {
 
@@ -42,13 +46,25 @@ bool ParseArguments(const Command& command, std::span<const std::string> words, 
   return true;
 }
 
+void Print(std::string_view text, FILE* to) { std::fwrite(text.data(), 1, text.size(), to); }
+
+std::string ErrorTextOf(Error e) {
+  const std::optional<std::string_view> text = ErrorText(e.code());
+  return std::string(text ? *text : LoadString(str::kUnknownError));
+}
+
+std::string Pad(std::string text, size_t width) {
+  if (text.size() < width) text.resize(width, ' ');
+  return text;
+}
+
 void PrintError(const Command& command, std::string_view text) {
   std::string line = "tidewell ";
   line += command.name;
   line += ": ";
   line += text;
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  Print(line, stderr);
 }
 
 }  // namespace tw::cli

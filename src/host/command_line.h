@@ -1,10 +1,13 @@
 // The tidewell program's commands and how their arguments are read.
 #pragma once
 
+#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/error.h"
 
 namespace tw::cli {
 
@@ -47,5 +50,11 @@ int RunScheduledRefresh(const Arguments& args);
 
 // Prints "tidewell NAME: text" on standard error.
 void PrintError(const Command& command, std::string_view text);
+// Writes the text to standard output, or to `to`.
+void Print(std::string_view text, FILE* to = stdout);
+// The sentence for an error number ("Unknown error." when there is none).
+std::string ErrorTextOf(Error e);
+// The text padded with spaces to `width` bytes (longer text stays as it is).
+std::string Pad(std::string text, size_t width);
 
 }  // namespace tw::cli

@@ -7,22 +7,10 @@
 #include "checking/options.h"
 #include "host/command_line.h"
 #include "host/option_values.h"
-#include "platform/error_text.h"
 #include "platform/settings_store.h"
-#include "resources/strings.h"
 
 namespace tw::cli {
 namespace {
-
-std::string ErrorTextOf(Error e) {
-  const std::optional<std::string_view> text = ErrorText(e.code());
-  return std::string(text ? *text : LoadString(str::kUnknownError));
-}
-
-std::string Pad(std::string text, size_t width) {
-  if (text.size() < width) text.resize(width, ' ');
-  return text;
-}
 
 std::string StoredText(const OptionState& state) {
   if (!state.stored) return "(not set)";
@@ -44,8 +32,6 @@ std::string Table(const std::vector<OptionState>& states) {
   }
   return text;
 }
-
-void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 int Fail(const std::string& text) {
   PrintError(OptionCommand(), text);

@@ -2,18 +2,14 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "checking/check_thread.h"
 #include "host/command_line.h"
 #include "host/page_functions.h"
 #include "host/refresh.h"
 #include "host/refresh_progress.h"
-#include "platform/error_text.h"
 #include "platform/process.h"
-#include "resources/strings.h"
 
 namespace tw::cli {
 namespace {
@@ -28,11 +24,6 @@ int RunAdd(const Arguments& args) {
 
 int RunOpen(const Arguments& args) {
   return PageOpen(args.operands[0]) == kPageOpened ? kExitOk : kExitFailed;
-}
-
-std::string ErrorTextOf(Error e) {
-  const std::optional<std::string_view> text = ErrorText(e.code());
-  return std::string(text ? *text : LoadString(str::kUnknownError));
 }
 
 int RefreshWith(const Arguments& args, bool scheduled) {

@@ -9,32 +9,18 @@
 #include "host/command_line.h"
 #include "host/page_listing.h"
 #include "pagedb/page_folder.h"
-#include "platform/error_text.h"
 #include "platform/file_time.h"
 #include "platform/settings_store.h"
-#include "resources/strings.h"
 
 namespace tw::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
 // Titles and addresses are bytes; text that is not UTF-8 is shown with replacement characters
 // rather than failing the whole output.
 void PrintJson(const Json& json) {
   Print(json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
-}
-
-std::string ErrorTextOf(Error e) {
-  const std::optional<std::string_view> text = ErrorText(e.code());
-  return std::string(text ? *text : LoadString(str::kUnknownError));
-}
-
-std::string Pad(std::string text, size_t width) {
-  if (text.size() < width) text.resize(width, ' ');
-  return text;
 }
 
 std::string TimeText(FileTime t) {

@@ -16,10 +16,6 @@ std::array<const Command*, 6> AllCommands() {
           &ListCommand(), &InfoCommand(), &OptionCommand()};
 }
 
-void Print(const std::string& text, FILE* to = stdout) {
-  std::fwrite(text.data(), 1, text.size(), to);
-}
-
 std::string ProgramHelp() {
   std::string text =
       "Usage: tidewell COMMAND [ARGUMENTS]\n"
