@@ -97,6 +97,11 @@ class PageFileReader {
   uint64_t remaining_;
 };
 
+// The address as the file can hold it: a longer one would not fit its 16-bit length.
+std::string_view StoredAddress(const std::string& address) {
+  return std::string_view(address).substr(0, kMaxStoredAddressBytes);
+}
+
 // Serialises the pieces of a page file into an open file, through a buffer for the small pieces.
 class PageFileWriter {
  public:
@@ -110,8 +115,8 @@ class PageFileWriter {
     buffer_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
   // The text and its terminating zero.
-  void Text(const std::string& text) {
-    buffer_.append(text);
+  void Address(const std::string& address) {
+    buffer_.append(StoredAddress(address));
     buffer_.push_back('\0');
   }
   void Masks(const MaskList& masks) {
@@ -142,7 +147,7 @@ class PageFileWriter {
 };
 
 uint16_t AddressLengthOf(bool has_address, const std::string& address) {
-  return has_address ? static_cast<uint16_t>(address.size() + 1) : 0;
+  return has_address ? static_cast<uint16_t>(StoredAddress(address).size() + 1) : 0;
 }
 
 // The header a record is written with: its own fields, with version 1 and the lengths and counts
@@ -165,7 +170,7 @@ Error WriteFrames(PageFileWriter& out, const FrameList& frames) {
     out.U16(AddressLengthOf(frame.has_address(), frame.address));
     out.U32(frame.masks.count());
     out.U32(static_cast<uint32_t>(frame.content.size()));
-    if (frame.has_address()) out.Text(frame.address);
+    if (frame.has_address()) out.Address(frame.address);
     if (Error e = out.Bytes(frame.content)) return e;
     out.Masks(frame.masks);
   }
@@ -312,7 +317,7 @@ Error WritePage(const std::string& folder, const PageRecord& record) {
   return PublishPage(PagePath(folder, record.title), CreateMode::kReplace,
                      [&](PageFileWriter& out) {
                        out.Header(HeaderToWrite(record));
-                       if (record.has_address()) out.Text(record.address);
+                       if (record.has_address()) out.Address(record.address);
                        if (Error e = out.Bytes(record.content)) return e;
                        out.Masks(record.masks);
                        return WriteFrames(out, record.frames);
@@ -350,7 +355,7 @@ Error CreatePageFile(const std::string& folder, const std::string& title,
   header.frameCount = 0;
   return PublishPage(PagePath(folder, title), mode, [&](PageFileWriter& out) {
     out.Header(header);
-    if (header.addressLength != 0) out.Text(summary.address);
+    if (header.addressLength != 0) out.Address(summary.address);
     return Error();
   });
 }

@@ -14,7 +14,7 @@ uint16_t StoredAddressLength(const std::string& text) {
 }
 
 std::string CutToStorable(std::string text) {
-  if (text.size() >= UINT16_MAX) text.resize(UINT16_MAX - 1);
+  if (text.size() > kMaxStoredAddressBytes) text.resize(kMaxStoredAddressBytes);
   return text;
 }
 

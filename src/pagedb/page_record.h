@@ -35,6 +35,8 @@ inline constexpr size_t kPageHeaderSize = 58;
 inline constexpr size_t kMaskEntrySize = 12;
 inline constexpr size_t kFrameEntrySize = 28;
 inline constexpr uint16_t kPageFileVersion = 1;
+// Stored lengths of addresses are 16 bits and count the terminating zero.
+inline constexpr size_t kMaxStoredAddressBytes = UINT16_MAX - 1;
 
 struct PageHeader {
   uint16_t version = kPageFileVersion;

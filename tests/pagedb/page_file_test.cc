@@ -99,6 +99,19 @@ TEST_F(PageFileTest, WriterAlwaysStoresVersionOneAndTheTrueLengths) {
   EXPECT_EQ((*back)->content, "body");
 }
 
+TEST_F(PageFileTest, AnAddressTooLongForItsLengthFieldIsCutNotCorrupting) {
+  PageRecord record;
+  record.title = "Long";
+  record.address = std::string(70000, 'a');  // set directly, past the setter's cut
+  record.addressLength = 1;
+  record.SetContent("body");
+  ASSERT_TRUE(WritePage(folder(), record).ok());
+  Result<std::unique_ptr<PageRecord>> back = ReadPage(folder(), "Long");
+  ASSERT_TRUE(back.ok());
+  EXPECT_EQ((*back)->address.size(), kMaxStoredAddressBytes);
+  EXPECT_EQ((*back)->content, "body");
+}
+
 TEST_F(PageFileTest, BareHeaderIsAnEmptyPage) {
   test::PageBytes b;
   b.U16(1);
