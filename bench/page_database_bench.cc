@@ -27,22 +27,6 @@ namespace {
 constexpr int kPages = 10000;
 using Clock = std::chrono::steady_clock;
 
-class IdleCheckThread final : public CheckThreadControl {
- public:
-  void SetEventSink(PageEventSink*) override {}
-  void SetPageFolder(const std::string&) override {}
-  void SetRequestSettings(uint32_t, uint32_t) override {}
-  void ApplySchedule(uint32_t, uint32_t) override {}
-  void SignalNewPages() override {}
-  void SignalPageListChanged() override {}
-  void SignalStopChecking() override {}
-  bool PassRunning() const override { return false; }
-  bool Start() override { return true; }
-  void SignalStop() override {}
-  void Stop() override {}
-  bool RunOnce() override { return true; }
-};
-
 // A private home with a page folder of kPages never-checked pages, made once per run.
 struct Folder {
   std::string root;
@@ -117,8 +101,8 @@ double PeakRssMegabytes() {
 }
 
 std::unique_ptr<PageDatabase> MakeDatabase() {
-  return std::make_unique<PageDatabase>(*SettingsStore::OpenUser(),
-                                        std::make_unique<IdleCheckThread>(), nullptr);
+  return std::make_unique<PageDatabase>(*SettingsStore::OpenUser(), std::make_unique<NoChecking>(),
+                                        nullptr);
 }
 
 void BM_LoadTenThousandPages(benchmark::State& state) {

@@ -25,24 +25,6 @@ constexpr size_t kMaxDerivedTitleLength = 251;
 // A taken title loses this many bytes before its number is appended.
 constexpr size_t kNumberingCut = 2;
 
-// AddPage's database only finds the page folder and reads the options; nothing is checked during
-// the call, so the check thread it owns is never started and has nothing to pass on.
-class NoChecking final : public CheckThreadControl {
- public:
-  void SetEventSink(PageEventSink*) override {}
-  void SetPageFolder(const std::string&) override {}
-  void SetRequestSettings(uint32_t, uint32_t) override {}
-  void ApplySchedule(uint32_t, uint32_t) override {}
-  void SignalNewPages() override {}
-  void SignalPageListChanged() override {}
-  void SignalStopChecking() override {}
-  bool PassRunning() const override { return false; }
-  bool Start() override { return false; }
-  void SignalStop() override {}
-  void Stop() override {}
-  bool RunOnce() override { return false; }
-};
-
 // The prefixes are compared with case, as the host program always has.
 bool HasWebPrefix(std::string_view address) {
   return address.starts_with(kHttpPrefix) || address.starts_with(kHttpsPrefix);

@@ -27,8 +27,8 @@ std::string Table(const std::vector<OptionState>& states) {
   }
   std::string text = Pad("NAME", 19) + Pad("STORED", stored_width + 2) + "IN EFFECT\n";
   for (const OptionState& state : states) {
-    text += Pad(std::string(state.spec->name), 19) + Pad(StoredText(state), stored_width + 2) +
-            state.in_effect + "\n";
+    text += Pad(std::string(state.definition->name), 19) +
+            Pad(StoredText(state), stored_width + 2) + state.in_effect + "\n";
   }
   return text;
 }
@@ -38,35 +38,35 @@ int Fail(const std::string& text) {
   return kExitFailed;
 }
 
-int Show(const SettingsStore& store, const OptionSpec* only) {
+int Show(const SettingsStore& store, const OptionDefinition* only) {
   Result<std::vector<OptionState>> states = DescribeOptions(store);
   if (!states.ok()) return Fail(store.path() + ": " + ErrorTextOf(states.error()));
   if (only) {
-    std::erase_if(*states, [&](const OptionState& s) { return s.spec != only; });
+    std::erase_if(*states, [&](const OptionState& s) { return s.definition != only; });
   }
   Print(Table(*states));
   return kExitOk;
 }
 
-int Set(const SettingsStore& store, const OptionSpec& spec, const std::string& text) {
-  const ParsedOption parsed = ParseOptionValue(spec, text);
+int Set(const SettingsStore& store, const OptionDefinition& definition, const std::string& text) {
+  const ParsedOption parsed = ParseOptionValue(definition, text);
   if (!parsed.value) {
     PrintError(OptionCommand(), parsed.problem);
     return kExitUsage;
   }
   const SettingsValue& value = *parsed.value;
   const Error e = value.type == SettingsType::kDword
-                      ? store.WriteDword(OptionsKey(), spec.name, value.dword)
-                      : store.WriteString(OptionsKey(), spec.name, value.text);
+                      ? store.WriteDword(OptionsKey(), definition.name, value.dword)
+                      : store.WriteString(OptionsKey(), definition.name, value.text);
   if (e) return Fail(store.path() + ": " + ErrorTextOf(e));
-  return Show(store, &spec);
+  return Show(store, &definition);
 }
 
-int Unset(const SettingsStore& store, const OptionSpec& spec) {
-  if (Error e = store.DeleteValue(OptionsKey(), spec.name)) {
+int Unset(const SettingsStore& store, const OptionDefinition& definition) {
+  if (Error e = store.DeleteValue(OptionsKey(), definition.name)) {
     return Fail(store.path() + ": " + ErrorTextOf(e));
   }
-  return Show(store, &spec);
+  return Show(store, &definition);
 }
 
 int RunOption(const Arguments& args) {
@@ -79,8 +79,8 @@ int RunOption(const Arguments& args) {
     }
     return Show(*store, nullptr);
   }
-  const OptionSpec* spec = FindOptionSpec(args.operands[0]);
-  if (!spec) {
+  const OptionDefinition* definition = FindOptionDefinition(args.operands[0]);
+  if (!definition) {
     PrintError(OptionCommand(),
                "there is no option '" + args.operands[0] + "'; 'tidewell option' lists them all");
     return kExitUsage;
@@ -90,10 +90,10 @@ int RunOption(const Arguments& args) {
       PrintError(OptionCommand(), "--unset takes no VALUE");
       return kExitUsage;
     }
-    return Unset(*store, *spec);
+    return Unset(*store, *definition);
   }
-  if (args.operands.size() == 1) return Show(*store, spec);
-  return Set(*store, *spec, args.operands[1]);
+  if (args.operands.size() == 1) return Show(*store, definition);
+  return Set(*store, *definition, args.operands[1]);
 }
 
 std::string OptionHelp() {
@@ -104,11 +104,11 @@ std::string OptionHelp() {
       "Running windows and schedules pick up a change at once.\n"
       "\n"
       "Options:\n";
-  for (const OptionSpec& spec : CheckingOptionSpecs()) {
+  for (const OptionDefinition& definition : CheckingOptionDefinitions()) {
     std::string values;
-    switch (spec.kind) {
+    switch (definition.kind) {
       case OptionKind::kNumber:
-        values = std::to_string(spec.min) + " to " + std::to_string(spec.max);
+        values = std::to_string(definition.min) + " to " + std::to_string(definition.max);
         break;
       case OptionKind::kFlag:
         values = "1 or 0 (on/off)";
@@ -120,8 +120,8 @@ std::string OptionHelp() {
         values = "an existing folder";
         break;
     }
-    text +=
-        "  " + Pad(std::string(spec.name), 18) + std::string(spec.meaning) + "; " + values + "\n";
+    text += "  " + Pad(std::string(definition.name), 18) + std::string(definition.meaning) + "; " +
+            values + "\n";
   }
   text +=
       "\n"

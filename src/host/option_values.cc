@@ -12,27 +12,28 @@
 namespace tw {
 namespace {
 
-constexpr std::array kSpecs = {
-    OptionSpec{option::kInterval, OptionKind::kInterval, 0, 2,
-               "unit of the online schedule: 1 minutes, 2 hours (0 none)"},
-    OptionSpec{option::kIntervalValue, OptionKind::kNumber, 0, UINT32_MAX,
-               "schedule units between online checks; 0 switches the schedule off"},
-    OptionSpec{option::kTimeout, OptionKind::kNumber, 0, 300,
-               "network time-out in seconds (0 is taken as 1)"},
-    OptionSpec{option::kThreads, OptionKind::kNumber, 1, kMaxPoolSize,
-               "pages fetched at the same time"},
-    OptionSpec{option::kEnableSmartUpdate, OptionKind::kFlag, 0, 1, "new pages use Smart Update"},
-    OptionSpec{option::kNoc, OptionKind::kNumber, 0, kMaxCheckCount,
-               "Smart Update check count of new pages"},
-    OptionSpec{option::kCheckWait, OptionKind::kNumber, 0, kMaxCheckWaitSeconds,
-               "Smart Update last-check wait of new pages, in seconds"},
-    OptionSpec{option::kPdb, OptionKind::kFolder, 0, 0, "the page folder"},
-    OptionSpec{option::kIgnoreLastMod, OptionKind::kFlag, 0, 1,
-               "new pages ignore the server's Last-Modified time"},
-    OptionSpec{option::kIgnoreExpire, OptionKind::kFlag, 0, 1,
-               "new pages ignore the server's Expires time"},
-    OptionSpec{option::kPageReNotify, OptionKind::kFlag, 0, 1,
-               "an updated page that changes again is announced again"},
+constexpr std::array kDefinitions = {
+    OptionDefinition{option::kInterval, OptionKind::kInterval, 0, 2,
+                     "unit of the online schedule: 1 minutes, 2 hours (0 none)"},
+    OptionDefinition{option::kIntervalValue, OptionKind::kNumber, 0, UINT32_MAX,
+                     "schedule units between online checks; 0 switches the schedule off"},
+    OptionDefinition{option::kTimeout, OptionKind::kNumber, 0, 300,
+                     "network time-out in seconds (0 is taken as 1)"},
+    OptionDefinition{option::kThreads, OptionKind::kNumber, 1, kMaxPoolSize,
+                     "pages fetched at the same time"},
+    OptionDefinition{option::kEnableSmartUpdate, OptionKind::kFlag, 0, 1,
+                     "new pages use Smart Update"},
+    OptionDefinition{option::kNoc, OptionKind::kNumber, 0, kMaxCheckCount,
+                     "Smart Update check count of new pages"},
+    OptionDefinition{option::kCheckWait, OptionKind::kNumber, 0, kMaxCheckWaitSeconds,
+                     "Smart Update last-check wait of new pages, in seconds"},
+    OptionDefinition{option::kPdb, OptionKind::kFolder, 0, 0, "the page folder"},
+    OptionDefinition{option::kIgnoreLastMod, OptionKind::kFlag, 0, 1,
+                     "new pages ignore the server's Last-Modified time"},
+    OptionDefinition{option::kIgnoreExpire, OptionKind::kFlag, 0, 1,
+                     "new pages ignore the server's Expires time"},
+    OptionDefinition{option::kPageReNotify, OptionKind::kFlag, 0, 1,
+                     "an updated page that changes again is announced again"},
 };
 
 struct Word {
@@ -71,8 +72,8 @@ CheckingOptions OptionsInEffect(const SettingsStore& store) {
   return before_first_read;
 }
 
-std::string InEffect(const OptionSpec& spec, const CheckingOptions& o) {
-  const std::string_view name = spec.name;
+std::string InEffect(const OptionDefinition& definition, const CheckingOptions& o) {
+  const std::string_view name = definition.name;
   const std::string unit = o.interval == 1 ? "minutes" : "hours";
   if (name == option::kInterval) return unit;
   if (name == option::kIntervalValue) {
@@ -96,51 +97,53 @@ std::string InEffect(const OptionSpec& spec, const CheckingOptions& o) {
   return "";
 }
 
-std::string Range(const OptionSpec& spec) {
-  return "a whole number from " + std::to_string(spec.min) + " to " + std::to_string(spec.max);
+std::string Range(const OptionDefinition& definition) {
+  return "a whole number from " + std::to_string(definition.min) + " to " +
+         std::to_string(definition.max);
 }
 
-ParsedOption Problem(const OptionSpec& spec, std::string text) {
+ParsedOption Problem(const OptionDefinition& definition, std::string text) {
   ParsedOption parsed;
-  parsed.problem = std::string(spec.name) + " " + std::move(text);
+  parsed.problem = std::string(definition.name) + " " + std::move(text);
   return parsed;
 }
 
-ParsedOption Dword(const OptionSpec& spec, uint32_t value) {
+ParsedOption Dword(const OptionDefinition& definition, uint32_t value) {
   ParsedOption parsed;
-  parsed.value = SettingsValue::Dword(std::string(spec.name), value);
+  parsed.value = SettingsValue::Dword(std::string(definition.name), value);
   return parsed;
 }
 
-ParsedOption ParseFolder(const OptionSpec& spec, std::string_view text) {
-  if (text.empty()) return Problem(spec, "takes the path of an existing folder.");
+ParsedOption ParseFolder(const OptionDefinition& definition, std::string_view text) {
+  if (text.empty()) return Problem(definition, "takes the path of an existing folder.");
   Result<std::string> path = RealPath(std::string(text));
   if (!path.ok())
-    return Problem(
-        spec, "takes the path of an existing folder: '" + std::string(text) + "' cannot be found.");
+    return Problem(definition, "takes the path of an existing folder: '" + std::string(text) +
+                                   "' cannot be found.");
   Result<FileInfo> info = GetFileInfo(*path);
   if (!info.ok() || !info->is_directory) {
-    return Problem(spec, "takes the path of a folder: '" + *path + "' is not one.");
+    return Problem(definition, "takes the path of a folder: '" + *path + "' is not one.");
   }
   if (path->size() > kMaxPageFolderPath) {
-    return Problem(spec, "takes a folder path of at most " + std::to_string(kMaxPageFolderPath) +
-                             " bytes, so that page titles still fit.");
+    return Problem(definition, "takes a folder path of at most " +
+                                   std::to_string(kMaxPageFolderPath) +
+                                   " bytes, so that page titles still fit.");
   }
   if (!IsValidSettingsText(*path)) {
-    return Problem(spec, "cannot store a path that holds a line break.");
+    return Problem(definition, "cannot store a path that holds a line break.");
   }
   ParsedOption parsed;
-  parsed.value = SettingsValue::String(std::string(spec.name), *path);
+  parsed.value = SettingsValue::String(std::string(definition.name), *path);
   return parsed;
 }
 
 }  // namespace
 
-std::span<const OptionSpec> CheckingOptionSpecs() { return kSpecs; }
+std::span<const OptionDefinition> CheckingOptionDefinitions() { return kDefinitions; }
 
-const OptionSpec* FindOptionSpec(std::string_view name) {
-  for (const OptionSpec& spec : kSpecs) {
-    if (EqualsIgnoreCase(spec.name, name)) return &spec;
+const OptionDefinition* FindOptionDefinition(std::string_view name) {
+  for (const OptionDefinition& definition : kDefinitions) {
+    if (EqualsIgnoreCase(definition.name, name)) return &definition;
   }
   return nullptr;
 }
@@ -150,51 +153,51 @@ Result<std::vector<OptionState>> DescribeOptions(const SettingsStore& store) {
   if (!key.ok() && key.error().code() != err::kFileNotFound) return key.error();
   const CheckingOptions in_effect = OptionsInEffect(store);
   std::vector<OptionState> states;
-  for (const OptionSpec& spec : kSpecs) {
+  for (const OptionDefinition& definition : kDefinitions) {
     OptionState state;
-    state.spec = &spec;
+    state.definition = &definition;
     if (key.ok()) {
       for (const SettingsValue& value : key->values()) {
-        if (!EqualsIgnoreCase(value.name, spec.name)) continue;
+        if (!EqualsIgnoreCase(value.name, definition.name)) continue;
         state.stored = value;
         const SettingsType expected =
-            spec.kind == OptionKind::kFolder ? SettingsType::kString : SettingsType::kDword;
+            definition.kind == OptionKind::kFolder ? SettingsType::kString : SettingsType::kDword;
         state.stored_type_ok = value.type == expected;
       }
     }
-    state.in_effect = InEffect(spec, in_effect);
+    state.in_effect = InEffect(definition, in_effect);
     states.push_back(std::move(state));
   }
   return states;
 }
 
-ParsedOption ParseOptionValue(const OptionSpec& spec, std::string_view text) {
-  switch (spec.kind) {
+ParsedOption ParseOptionValue(const OptionDefinition& definition, std::string_view text) {
+  switch (definition.kind) {
     case OptionKind::kFolder:
-      return ParseFolder(spec, text);
+      return ParseFolder(definition, text);
     case OptionKind::kFlag: {
       std::optional<uint32_t> value = ParseWord(text, kFlagWords);
       if (!value) value = ParseDecimal(text);
-      if (!value || *value > 1) return Problem(spec, "takes 1 (on) or 0 (off).");
-      return Dword(spec, *value);
+      if (!value || *value > 1) return Problem(definition, "takes 1 (on) or 0 (off).");
+      return Dword(definition, *value);
     }
     case OptionKind::kInterval: {
       std::optional<uint32_t> value = ParseWord(text, kIntervalWords);
       if (!value) value = ParseDecimal(text);
-      if (!value || *value > spec.max) {
-        return Problem(spec, "takes 0 (none), 1 (minutes) or 2 (hours).");
+      if (!value || *value > definition.max) {
+        return Problem(definition, "takes 0 (none), 1 (minutes) or 2 (hours).");
       }
-      return Dword(spec, *value);
+      return Dword(definition, *value);
     }
     case OptionKind::kNumber: {
       const std::optional<uint32_t> value = ParseDecimal(text);
-      if (!value || *value < spec.min || *value > spec.max) {
-        return Problem(spec, "takes " + Range(spec) + ".");
+      if (!value || *value < definition.min || *value > definition.max) {
+        return Problem(definition, "takes " + Range(definition) + ".");
       }
-      return Dword(spec, *value);
+      return Dword(definition, *value);
     }
   }
-  return Problem(spec, "cannot be set.");
+  return Problem(definition, "cannot be set.");
 }
 
 std::string StoredValueText(const SettingsValue& value) {

@@ -23,7 +23,7 @@ enum class OptionKind {
   kFolder,    // a string: an existing folder, stored as its absolute path
 };
 
-struct OptionSpec {
+struct OptionDefinition {
   std::string_view name;
   OptionKind kind;
   uint32_t min = 0;
@@ -32,15 +32,15 @@ struct OptionSpec {
 };
 
 // Every checking option, in the order the options reader reads them.
-std::span<const OptionSpec> CheckingOptionSpecs();
+std::span<const OptionDefinition> CheckingOptionDefinitions();
 // The option of that name, letter case aside; nullptr when there is none.
-const OptionSpec* FindOptionSpec(std::string_view name);
+const OptionDefinition* FindOptionDefinition(std::string_view name);
 
 // The longest page folder path accepted, as on the options pages: room is left for titles.
 inline constexpr size_t kMaxPageFolderPath = 248;
 
 struct OptionState {
-  const OptionSpec* spec = nullptr;
+  const OptionDefinition* definition = nullptr;
   std::optional<SettingsValue> stored;  // nullopt when the value is not set
   bool stored_type_ok = true;           // false when the stored value is of the other type
   std::string in_effect;                // the value the system uses, in words
@@ -54,7 +54,7 @@ struct ParsedOption {
   std::optional<SettingsValue> value;
   std::string problem;
 };
-ParsedOption ParseOptionValue(const OptionSpec& spec, std::string_view text);
+ParsedOption ParseOptionValue(const OptionDefinition& definition, std::string_view text);
 
 // Text for a stored value, as a user would type it back.
 std::string StoredValueText(const SettingsValue& value);

@@ -49,4 +49,22 @@ class CheckThreadControl {
   virtual bool RunOnce() = 0;
 };
 
+// The check control of a page database that never checks: the private database of a one-shot
+// add, which only finds the page folder and reads the options.
+class NoChecking final : public CheckThreadControl {
+ public:
+  void SetEventSink(PageEventSink*) override {}
+  void SetPageFolder(const std::string&) override {}
+  void SetRequestSettings(uint32_t, uint32_t) override {}
+  void ApplySchedule(uint32_t, uint32_t) override {}
+  void SignalNewPages() override {}
+  void SignalPageListChanged() override {}
+  void SignalStopChecking() override {}
+  bool PassRunning() const override { return false; }
+  bool Start() override { return true; }
+  void SignalStop() override {}
+  void Stop() override {}
+  bool RunOnce() override { return false; }
+};
+
 }  // namespace tw
