@@ -69,7 +69,7 @@ int ApplyHeaderRules(CheckJob& job, Document& doc, FileTime old_modified, FileTi
         return step_result::kFinished;
       }
       if (!page.ignoreLastModified && !page.lastModified.IsZero() &&
-          page.lastModified == job.response_last_modified) {
+          SameServerTime(page.lastModified, job.response_last_modified)) {
         return step_result::kFinished;
       }
       if (!page.content.empty()) return step_mode::kStoredAsContent;
@@ -82,7 +82,7 @@ int ApplyHeaderRules(CheckJob& job, Document& doc, FileTime old_modified, FileTi
     case job_state::kFrameCheckForChange:
       // The page's ignore flags do not apply to its frames.
       if (!doc.expires().IsZero() && now < doc.expires()) return step_result::kFinished;
-      if (!old_modified.IsZero() && old_modified == job.response_last_modified) {
+      if (!old_modified.IsZero() && SameServerTime(old_modified, job.response_last_modified)) {
         return step_result::kFinished;
       }
       return doc.has_content() ? step_mode::kStoredAsContent : step_result::kFrameChanged;

@@ -1,5 +1,7 @@
 #include "checking/retrieval_rules.h"
 
+#include <cmath>
+
 #include "platform/url.h"
 
 namespace tw {
@@ -58,20 +60,21 @@ RedirectDecision DecideRedirect(RedirectState& state, uint16_t status,
 }
 
 ResponseTimes MoveTimesToLocalClock(const ResponseHeaders& headers, FileTime local_now) {
-  FileTime server_now = local_now;
+  // How far our clock runs ahead of the server's. Its Date has whole seconds and the response
+  // takes its time to arrive, so a small difference is noise rather than a wrong clock: moving
+  // by it would give one and the same Last-Modified another local time at every request, and an
+  // unchanged page would look changed.
+  double offset = 0;
   if (auto date = headers.Find("Date")) {
-    if (auto parsed = ParseHttpDate(*date)) server_now = *parsed;
+    if (auto server_now = ParseHttpDate(*date)) offset = SecondsBetween(local_now, *server_now);
   }
+  if (std::fabs(offset) < kClockAgreementSeconds) offset = 0;
   ResponseTimes times;
   if (auto text = headers.Find("Last-Modified")) {
-    if (auto modified = ParseHttpDate(*text)) {
-      times.last_modified = AddSeconds(local_now, -SecondsBetween(server_now, *modified));
-    }
+    if (auto modified = ParseHttpDate(*text)) times.last_modified = AddSeconds(*modified, offset);
   }
   if (auto text = headers.Find("Expires")) {
-    if (auto expires = ParseHttpDate(*text)) {
-      times.expires = AddSeconds(local_now, SecondsBetween(*expires, server_now));
-    }
+    if (auto expires = ParseHttpDate(*text)) times.expires = AddSeconds(*expires, offset);
   }
   return times;
 }

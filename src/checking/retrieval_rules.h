@@ -54,8 +54,12 @@ struct ResponseTimes {
   FileTime expires;        // zero when absent
 };
 
+// Clocks closer than this are taken to agree (see MoveTimesToLocalClock).
+inline constexpr double kClockAgreementSeconds = 5;
+
 // Last-Modified and Expires moved from the server's clock (its Date header, else ours) to ours:
-// a Last-Modified equal to the server's Date is our `local_now`. Unreadable dates are absent.
+// a Last-Modified equal to the server's Date is our `local_now`. A server whose clock is within
+// kClockAgreementSeconds of ours keeps its times as they are. Unreadable dates are absent.
 ResponseTimes MoveTimesToLocalClock(const ResponseHeaders& headers, FileTime local_now);
 
 // Error 122 when the body is shorter than the response's Content-Length; no length, or a length

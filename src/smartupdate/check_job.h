@@ -7,6 +7,7 @@
 // step.
 #pragma once
 
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,15 @@
 #include "smartupdate/frames.h"
 
 namespace tw {
+
+// Whether two response times moved to our clock stand for the same server time. A server whose
+// clock is off is corrected by its Date header, which has whole seconds and ages while the
+// response travels, so one Last-Modified can come out up to a second or so apart.
+inline bool SameServerTime(FileTime a, FileTime b) {
+  constexpr double kToleranceSeconds = 2;
+  return a == b ||
+         (!a.IsZero() && !b.IsZero() && std::fabs(SecondsBetween(a, b)) < kToleranceSeconds);
+}
 
 // The scheduler's own records, defined by the scheduler.
 struct RequestSlot;

@@ -99,7 +99,7 @@ int LearnBaselineStep(CheckJob& job, int mode, FileTime now) {
   // A page whose Last-Modified moved is compared by the walk even when its bytes are the same.
   const bool modified = doc.is_page() && !page.ignoreLastModified && !page.lastModified.IsZero() &&
                         !job.response_last_modified.IsZero() &&
-                        page.lastModified != job.response_last_modified;
+                        !SameServerTime(page.lastModified, job.response_last_modified);
   if (!modified && *download == doc.snapshot()) {
     if (doc.is_page()) {
       doc.StoreSnapshot(std::move(*download));

@@ -20,15 +20,7 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
-
-std::string HttpDate(FileTime time) {
-  const time_t since_epoch = static_cast<time_t>(time.ToUnixSeconds());
-  tm utc{};
-  gmtime_r(&since_epoch, &utc);
-  char text[64];
-  strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
-  return text;
-}
+using test::HttpDate;
 
 std::string Html(const std::string& inside) { return "<html><body>" + inside + "</body></html>"; }
 
@@ -229,12 +221,20 @@ TEST_F(CheckPassTest, HeaderTimesDecideWhatIsStoredAndHowPagesAreCheckedLater) {
   const std::string yesterday = HttpDate(AddSeconds(Now(), -86400));
   std::string modified = yesterday;
   server_.On("/dated", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Date", HttpDate(Now()));
     response.set_header("Last-Modified", modified);
     response.set_content(Html("dated"), "text/html");
+  });
+  // A server whose clock runs an hour ahead: its unchanged Last-Modified stays unchanged here.
+  server_.On("/skewed", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Date", HttpDate(AddSeconds(Now(), 3600)));
+    response.set_header("Last-Modified", HttpDate(AddSeconds(Now(), 3600 - 86400)));
+    response.set_content(Html("skewed"), "text/html");
   });
   server_.Serve("/fresh", 200, Html("fresh"), {{"Expires", HttpDate(AddSeconds(Now(), 3600))}});
   server_.Serve("/ignoring", 200, Html("ignoring"), {{"Last-Modified", yesterday}});
   AddPage("dated", "/dated");
+  AddPage("skewed", "/skewed");
   AddPage("fresh", "/fresh");
   AddPage("ignoring", "/ignoring", {.smartUpdate = true, .ignoreLastModified = true});
 
@@ -248,9 +248,12 @@ TEST_F(CheckPassTest, HeaderTimesDecideWhatIsStoredAndHowPagesAreCheckedLater) {
 
   ASSERT_TRUE(RunOnce());
   EXPECT_EQ(RequestsFor("/dated", "HEAD"), 1u);
+  EXPECT_EQ(RequestsFor("/skewed", "HEAD"), 1u);
   EXPECT_EQ(RequestsFor("/fresh", "HEAD"), 1u);
   EXPECT_EQ(RequestsFor("/ignoring", "GET"), 2u);
-  for (const char* title : {"dated", "fresh", "ignoring"}) EXPECT_EQ(Page(title)->updated, 0);
+  for (const char* title : {"dated", "skewed", "fresh", "ignoring"}) {
+    EXPECT_EQ(Page(title)->updated, 0) << title;
+  }
 
   // A new Last-Modified is one change, reported once.
   modified = HttpDate(AddSeconds(Now(), -60));

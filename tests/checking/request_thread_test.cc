@@ -18,18 +18,10 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::seconds;
+using test::HttpDate;
 using test::RawConnection;
 using test::RawHttpServer;
 using test::TestHttpServer;
-
-std::string HttpDate(FileTime time) {
-  const time_t seconds_since_epoch = static_cast<time_t>(time.ToUnixSeconds());
-  tm utc{};
-  gmtime_r(&seconds_since_epoch, &utc);
-  char text[64];
-  strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
-  return text;
-}
 
 class RequestThreadTest : public testing::Test {
  protected:

@@ -63,6 +63,19 @@ TEST(ResponseTimesTest, MovesTimesFromTheServerClockToOurs) {
   EXPECT_EQ(times.last_modified, local_now);
   EXPECT_EQ(times.expires, FileTime::FromUnixSeconds(1'700'003'600));
 
+  // A server whose clock agrees with ours keeps its times exactly, however far into its second
+  // the Date was cut and however long the response took, so that an unchanged Last-Modified
+  // stays the same from one request to the next.
+  ResponseHeaders in_step;
+  in_step.AddLine("HTTP/1.1 200 OK\r\n");
+  in_step.AddLine("Date: Tue, 14 Nov 2023 22:13:20 GMT\r\n");  // 1'700'000'000
+  in_step.AddLine("Last-Modified: Tue, 14 Nov 2023 21:13:20 GMT\r\n");
+  for (double late : {0.0, 0.4, 0.9, 1.7}) {
+    EXPECT_EQ(MoveTimesToLocalClock(in_step, AddSeconds(local_now, late)).last_modified,
+              FileTime::FromUnixSeconds(1'700'000'000 - 3600))
+        << late;
+  }
+
   ResponseHeaders undated;  // without Date the server is taken to agree with us
   undated.AddLine("HTTP/1.1 200 OK\r\n");
   undated.AddLine("Last-Modified: Tue, 14 Nov 2023 22:13:20 GMT\r\n");

@@ -1,5 +1,7 @@
 #include "support/http_test_server.h"
 
+#include <ctime>
+
 #include <stdlib.h>
 
 #include <stdexcept>
@@ -149,6 +151,15 @@ void TestHttpServer::Dispatch(const httplib::Request& request, httplib::Response
     response.status = 404;
     response.set_content("not found", "text/plain");
   }
+}
+
+std::string HttpDate(FileTime time) {
+  const time_t since_epoch = static_cast<time_t>(time.ToUnixSeconds());
+  tm utc{};
+  gmtime_r(&since_epoch, &utc);
+  char text[64];
+  strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+  return text;
 }
 
 }  // namespace tw::test

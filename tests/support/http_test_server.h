@@ -24,6 +24,8 @@
 // that never end, resets, garbage.
 #pragma once
 
+#include "platform/file_time.h"
+
 #include <httplib.h>
 
 #include <atomic>
@@ -120,5 +122,8 @@ class TestHttpServer {
   std::map<std::string, Handler> handlers_;
   std::vector<RecordedRequest> requests_;
 };
+
+// The time as an HTTP date ("Sun, 06 Nov 1994 08:49:37 GMT"), in whole seconds.
+std::string HttpDate(FileTime time);
 
 }  // namespace tw::test
