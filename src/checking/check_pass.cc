@@ -548,7 +548,12 @@ void CheckPass::WriteBack(CheckJob& job) {
   uint16_t wait = page.measuredWait;
   for (const FrameEntry& frame : page.frames) wait = std::max(wait, frame.waitSeconds);
   page.waitSeconds = wait;
-  if (job.changed) page.updated = 1;
+  if (job.changed) {
+    // Marked when the job that found the change ends; a learning run that is cut short (its
+    // content too old to keep) would otherwise leave an updated page without its time.
+    page.updated = 1;
+    page.updatedTime = Now();
+  }
   Error e = WritePage(setup_.folder, page);
   for (int attempt = 1; e.code() == err::kSharingViolation && attempt < kWriteAttempts; ++attempt) {
     if (WaitForAny({setup_.stop, setup_.interrupt}, kWriteRetryWait).signaled()) break;

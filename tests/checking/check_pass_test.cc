@@ -220,11 +220,13 @@ INSTANTIATE_TEST_SUITE_P(Pools, PoolSizeTest, ::testing::Values(1u, 2u, 6u));
 TEST_F(CheckPassTest, HeaderTimesDecideWhatIsStoredAndHowPagesAreCheckedLater) {
   const std::string yesterday = HttpDate(AddSeconds(Now(), -86400));
   std::string modified = yesterday;
-  server_.On("/dated", [&](const httplib::Request&, httplib::Response& response) {
+  auto dated = [&](const httplib::Request&, httplib::Response& response) {
     response.set_header("Date", HttpDate(Now()));
     response.set_header("Last-Modified", modified);
     response.set_content(Html("dated"), "text/html");
-  });
+  };
+  server_.On("/dated", dated);
+  server_.On("/dated-too", dated);
   // A server whose clock runs an hour ahead: its unchanged Last-Modified stays unchanged here.
   server_.On("/skewed", [&](const httplib::Request&, httplib::Response& response) {
     response.set_header("Date", HttpDate(AddSeconds(Now(), 3600)));
@@ -234,6 +236,7 @@ TEST_F(CheckPassTest, HeaderTimesDecideWhatIsStoredAndHowPagesAreCheckedLater) {
   server_.Serve("/fresh", 200, Html("fresh"), {{"Expires", HttpDate(AddSeconds(Now(), 3600))}});
   server_.Serve("/ignoring", 200, Html("ignoring"), {{"Last-Modified", yesterday}});
   AddPage("dated", "/dated");
+  AddPage("dated, learning", "/dated-too", {.smartUpdate = true, .checkCount = 2});
   AddPage("skewed", "/skewed");
   AddPage("fresh", "/fresh");
   AddPage("ignoring", "/ignoring", {.smartUpdate = true, .ignoreLastModified = true});
@@ -251,7 +254,7 @@ TEST_F(CheckPassTest, HeaderTimesDecideWhatIsStoredAndHowPagesAreCheckedLater) {
   EXPECT_EQ(RequestsFor("/skewed", "HEAD"), 1u);
   EXPECT_EQ(RequestsFor("/fresh", "HEAD"), 1u);
   EXPECT_EQ(RequestsFor("/ignoring", "GET"), 2u);
-  for (const char* title : {"dated", "skewed", "fresh", "ignoring"}) {
+  for (const char* title : {"dated", "dated, learning", "skewed", "fresh", "ignoring"}) {
     EXPECT_EQ(Page(title)->updated, 0) << title;
   }
 
@@ -259,6 +262,10 @@ TEST_F(CheckPassTest, HeaderTimesDecideWhatIsStoredAndHowPagesAreCheckedLater) {
   modified = HttpDate(AddSeconds(Now(), -60));
   ASSERT_TRUE(RunOnce());
   EXPECT_EQ(Page("dated")->updated, 1);
+  // Learned again after the change, which its content being too old to keep cuts short: still
+  // updated, and when.
+  EXPECT_EQ(Page("dated, learning")->updated, 1);
+  EXPECT_FALSE(Page("dated, learning")->updatedTime.IsZero());
   ASSERT_TRUE(ClearUpdated(folder_, "dated").ok());
   ASSERT_TRUE(RunOnce());
   EXPECT_EQ(Page("dated")->updated, 0);
