@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "fuzz_target.h"
@@ -19,6 +21,14 @@ const std::string& Folder() {
     if (!::mkdtemp(pattern.data())) ::abort();
     return pattern;
   }();
+  // The folder goes with the process, however many inputs ran.
+  static const bool cleanup_registered = [] {
+    return std::atexit([] {
+             std::error_code ignored;
+             std::filesystem::remove_all(Folder(), ignored);
+           }) == 0;
+  }();
+  (void)cleanup_registered;
   return folder;
 }
 
