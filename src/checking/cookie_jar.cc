@@ -22,10 +22,10 @@ void StampFile(const std::string& path, int slot, auto& stamp) {
 
 }  // namespace
 
-std::vector<CookieRecord> ReadFirefoxCookies(const std::string& path) {
+Result<std::vector<CookieRecord>> ReadFirefoxCookies(const std::string& path) {
   std::vector<CookieRecord> records;
   Result<SqliteSnapshot> db = SqliteSnapshot::Open(path, kMaxCookieDatabaseBytes);
-  if (!db.ok()) return records;
+  if (!db.ok()) return db.error();
   const auto add = [&records](const SqliteRow& row) {
     if (records.size() >= kMaxCookieRecords) return;
     CookieRecord r;
@@ -46,42 +46,59 @@ std::vector<CookieRecord> ReadFirefoxCookies(const std::string& path) {
   // everyday cookies. Old databases have no such column.
   if (db->ForEachRow(std::string(kColumns) + " WHERE originAttributes = '' ORDER BY id", add)) {
     records.clear();
-    (void)db->ForEachRow(std::string(kColumns) + " ORDER BY id", add);
+    if (Error e = db->ForEachRow(std::string(kColumns) + " ORDER BY id", add)) return e;
   }
   return records;
 }
 
+bool CookieJar::RereadCookiesTxt() {
+  Stamp stamp;
+  if (!sources_.cookies_txt.empty()) StampFile(sources_.cookies_txt, 0, stamp);
+  if (loaded_ && stamp == txt_stamp_) return false;
+  if (!stamp.present[0]) {
+    txt_records_.clear();
+  } else {
+    Result<std::string> text = ReadForeignFile(sources_.cookies_txt, kMaxCookieFileBytes);
+    // Unreadable now (being replaced, say): keep what it gave and try again next time.
+    if (!text.ok()) return false;
+    txt_records_ = ParseCookiesTxt(*text);
+  }
+  txt_stamp_ = stamp;
+  return true;
+}
+
+bool CookieJar::RereadDatabase() {
+  Stamp stamp;
+  if (!sources_.firefox_db.empty()) {
+    StampFile(sources_.firefox_db, 0, stamp);
+    StampFile(sources_.firefox_db + "-wal", 1, stamp);
+  }
+  if (loaded_ && stamp == db_stamp_) return false;
+  if (!stamp.present[0]) {
+    db_records_.clear();
+  } else {
+    const auto now = std::chrono::steady_clock::now();
+    if (loaded_ && now - db_read_at_ < database_reread_) return false;
+    db_read_at_ = now;
+    Result<std::vector<CookieRecord>> records = ReadFirefoxCookies(sources_.firefox_db);
+    // A copy taken while the browser wrote can be unreadable: keep what it gave last time.
+    if (!records.ok()) return false;
+    db_records_ = std::move(*records);
+  }
+  db_stamp_ = stamp;
+  return true;
+}
+
 std::shared_ptr<const CookieSet> CookieJar::Current() {
   std::lock_guard lock(mutex_);
-  Stamp txt;
-  if (!sources_.cookies_txt.empty()) StampFile(sources_.cookies_txt, 0, txt);
-  Stamp db;
-  if (!sources_.firefox_db.empty()) {
-    StampFile(sources_.firefox_db, 0, db);
-    StampFile(sources_.firefox_db + "-wal", 1, db);
-  }
-  bool changed = !loaded_;
-  if (!loaded_ || !(txt == txt_stamp_)) {
-    txt_records_.clear();
-    if (txt.present[0]) {
-      Result<std::string> text = ReadForeignFile(sources_.cookies_txt, kMaxCookieFileBytes);
-      if (text.ok()) txt_records_ = ParseCookiesTxt(*text);
-    }
-    txt_stamp_ = txt;
-    changed = true;
-  }
-  if (!loaded_ || !(db == db_stamp_)) {
-    db_records_.clear();
-    if (db.present[0]) db_records_ = ReadFirefoxCookies(sources_.firefox_db);
-    db_stamp_ = db;
-    changed = true;
-  }
-  loaded_ = true;
-  if (changed) {
+  const bool txt_changed = RereadCookiesTxt();
+  const bool db_changed = RereadDatabase();
+  if (!loaded_ || txt_changed || db_changed) {
     std::vector<CookieRecord> all = txt_records_;
     all.insert(all.end(), db_records_.begin(), db_records_.end());
     current_ = std::make_shared<const CookieSet>(std::move(all));
   }
+  loaded_ = true;
   return current_;
 }
 

@@ -119,13 +119,25 @@ TEST(CookieJarTest, ReadsBothSourcesAndRereadsWhatChanged) {
               "'', 'ff', 'only', 'site.org', '/', 4102444800000, 0, 1",  // milliseconds: 2100-01-01
               "'^userContextId=2', 'work', 'container', 'site.org', '/', 0, 0, 0",
           });
-  CookieJar jar({txt, db});
+  CookieJar jar({txt, db}, std::chrono::milliseconds(0));
+  CookieJar throttled({"", db});
   std::shared_ptr<const CookieSet> first = jar.Current();
   EXPECT_EQ(first->HeaderFor("http://site.org/", kNow), "from=txt; ff=only");
   EXPECT_EQ(jar.Current(), first);  // nothing changed, nothing read
+  EXPECT_EQ(throttled.Current()->HeaderFor("http://site.org/", kNow), "from=firefox; ff=only");
 
   test::WriteFileBytes(txt, "site.org\tFALSE\t/\tFALSE\t0\tfrom\tnew-txt-value\n");
   EXPECT_EQ(jar.Current()->HeaderFor("http://site.org/", kNow), "from=new-txt-value; ff=only");
+
+  // A database caught mid-write keeps the cookies it gave, and is read again once it is whole.
+  test::WriteFileBytes(db, "SQLite format 3 but cut short");
+  EXPECT_EQ(jar.Current()->HeaderFor("http://site.org/", kNow), "from=new-txt-value; ff=only");
+  ASSERT_TRUE(DeleteFile(db).ok());
+  WriteFirefoxDatabase(db, {"'', 'ff', 'again', 'site.org', '/', 0, 0, 0"});
+  EXPECT_EQ(jar.Current()->HeaderFor("http://site.org/", kNow), "from=new-txt-value; ff=again");
+  // A database that changes all the time is not copied again on every request.
+  EXPECT_EQ(throttled.Current()->HeaderFor("http://site.org/", kNow), "from=firefox; ff=only");
+
   ASSERT_TRUE(DeleteFile(db).ok());
   EXPECT_EQ(jar.Current()->HeaderFor("http://site.org/", kNow), "from=new-txt-value");
 
