@@ -38,15 +38,9 @@ constexpr char kLockBytes[4] = {};
 constexpr int kLockAttempts = 10;
 constexpr Timeout kLockRetryWait{20};
 
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 // The job state a page starts in: learning for a page never checked, checking for the others.
 int FirstStateOf(const PageHeader& header) {
-  const bool never_checked =
-      header.contentLength == 0 && header.lastModified.IsZero() && header.expires.IsZero();
-  return never_checked ? job_state::kPageLearnBaseline : job_state::kPageCheckForChange;
+  return header.NeverChecked() ? job_state::kPageLearnBaseline : job_state::kPageCheckForChange;
 }
 
 }  // namespace
@@ -129,7 +123,9 @@ class CheckPass {
   Result<Flow> ProcessingSweep();
 
   const PassSetup& setup_;
-  File lock_;  // declared first: closed last, after the request threads are gone
+  // Declared first, so that a pass that fails closes it after the request threads are gone; a
+  // pass that ends closes it itself, once no page file is written any more.
+  File lock_;
   FolderWatch watch_;
   RequestPool pool_;
   OwnedList<CheckEntry> entries_;
@@ -258,7 +254,7 @@ void CheckPass::DrainWatch() {
       crs_named_ = setup_.one_shot;
       return setup_.one_shot;
     }
-    if (EndsWith(name, kPageFileSuffix)) {
+    if (name.ends_with(kPageFileSuffix)) {
       changed_names_.emplace(name);
       return true;
     }
@@ -460,8 +456,7 @@ CheckJob* CheckPass::StartJob(CheckEntry& entry, RequestSlot* slot) {
   }
   std::unique_ptr<PageRecord> page = std::move(*read);
   // The file may have changed since it was listed; what it holds now decides, as listing does.
-  const int state =
-      page->NeverChecked() ? job_state::kPageLearnBaseline : job_state::kPageCheckForChange;
+  const int state = FirstStateOf(*page);
   entry.listed = CheckEntry::Settings::Of(page->header(), page->address);
   entry.first_state = state;
   if (setup_.kind == PassKind::kNewPagesOnly && state != job_state::kPageLearnBaseline) {

@@ -11,17 +11,9 @@ namespace {
 
 constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
 
-// Bytes that must never reach a header line or a cookie-file line: controls (tab included).
-bool IsSafeText(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
-  }
-  return true;
-}
-
 bool IsSafe(const CookieRecord& r) {
-  return !r.domain.empty() && IsSafeText(r.domain) && IsSafeText(r.path) && IsSafeText(r.name) &&
-         IsSafeText(r.value);
+  return !r.domain.empty() && !HasControlCharacter(r.domain) && !HasControlCharacter(r.path) &&
+         !HasControlCharacter(r.name) && !HasControlCharacter(r.value);
 }
 
 bool IsExpired(const CookieRecord& r, int64_t now_unix) {

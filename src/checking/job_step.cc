@@ -14,33 +14,10 @@ namespace {
 constexpr int kResultInProgress = 2;
 constexpr int kResultCheckFrame = 5;
 
-bool IsFrameState(int state) {
-  return state == job_state::kFrameLearnBaseline || state == job_state::kFrameCheckForChange ||
-         state == job_state::kFrameLearnAfterChange;
-}
-
-// The document a download belongs to: the frame being visited in the frame states, else the page.
-struct Document {
-  PageRecord& page;
-  FrameEntry* frame;
-
-  bool has_content() const { return frame ? !frame->content.empty() : !page.content.empty(); }
-  FileTime& last_modified() { return frame ? frame->lastModified : page.lastModified; }
-  FileTime& expires() { return frame ? frame->expires : page.expires; }
-  uint16_t& wait() { return frame ? frame->waitSeconds : page.measuredWait; }
-  void SetContent(std::string bytes) {
-    if (frame) {
-      frame->SetContent(std::move(bytes));
-    } else {
-      page.SetContent(std::move(bytes));
-    }
-  }
-};
-
 // The header rules, for a download that found its document without content. `old_modified` is
 // the document's Last-Modified before the download was stored. Gives 0 (download again), 3
 // (changed), 8 (taken as the snapshot) or 9 (not changed).
-int ApplyHeaderRules(CheckJob& job, Document& doc, FileTime old_modified, FileTime now) {
+int ApplyHeaderRules(CheckJob& job, JobDocument& doc, FileTime old_modified, FileTime now) {
   PageRecord& page = *job.page;
   switch (job.state) {
     case job_state::kPageLearnBaseline:
@@ -72,7 +49,6 @@ int ApplyHeaderRules(CheckJob& job, Document& doc, FileTime old_modified, FileTi
           SameServerTime(page.lastModified, job.response_last_modified)) {
         return step_result::kFinished;
       }
-      if (!page.content.empty()) return step_mode::kStoredAsContent;
       // The times that announced the change become the ones the next check compares with;
       // otherwise every later check would report this one change again.
       if (!job.response_last_modified.IsZero()) page.lastModified = job.response_last_modified;
@@ -85,7 +61,7 @@ int ApplyHeaderRules(CheckJob& job, Document& doc, FileTime old_modified, FileTi
       if (!old_modified.IsZero() && SameServerTime(old_modified, job.response_last_modified)) {
         return step_result::kFinished;
       }
-      return doc.has_content() ? step_mode::kStoredAsContent : step_result::kFrameChanged;
+      return !doc.content().empty() ? step_mode::kStoredAsContent : step_result::kFrameChanged;
     default:
       return step_result::kFinished;
   }
@@ -121,16 +97,16 @@ RefNode<FrameEntry>* FrameAfterCurrent(const CheckJob& job) {
   return job.frame_cursor ? job.frame_cursor->next : job.frames.first();
 }
 
-JobProgress NextDocument(CheckJob& job, FileTime now) {
+// The page is written back as updated, with the time the job ends, since its job found a change.
+JobProgress NextDocument(CheckJob& job) {
   if (RefNode<FrameEntry>* next = FrameAfterCurrent(job)) {
     return VisitFrame(job, next, job_state::kFrameCheckForChange);
   }
-  job.page->updatedTime = now;
   return Finish(job, job_state::kFinishedWriteBack);
 }
 
 // Result 9 (finished, or not changed) by the job's state.
-JobProgress AfterDocumentDone(CheckJob& job, FileTime now) {
+JobProgress AfterDocumentDone(CheckJob& job) {
   RefNode<FrameEntry>* first = job.frames.first();
   RefNode<FrameEntry>* next = FrameAfterCurrent(job);
   switch (job.state) {
@@ -149,11 +125,9 @@ JobProgress AfterDocumentDone(CheckJob& job, FileTime now) {
     case job_state::kFrameCheckForChange:
       if (next) return VisitFrame(job, next, job_state::kFrameCheckForChange);
       if (!job.changed) return Finish(job, job_state::kFinishedNotChanged);
-      job.page->updatedTime = now;
       return Finish(job, job_state::kFinishedWriteBack);
     case job_state::kFrameLearnAfterChange:
       if (next) return VisitFrame(job, next, job_state::kFrameCheckForChange);
-      job.page->updatedTime = now;
       return Finish(job, job_state::kFinishedWriteBack);
     default:
       return JobProgress::kFinished;
@@ -163,11 +137,7 @@ JobProgress AfterDocumentDone(CheckJob& job, FileTime now) {
 // The result table. A change sets the changed flag where it is found, however the job goes on,
 // so that a page learned again after its change, whose frames then show nothing new, is still
 // written back as updated.
-JobProgress ActOnResult(CheckJob& job, int result, FileTime now) {
-  // A change found while a frame is visited is the frame's.
-  if (result == step_result::kPageChanged && IsFrameState(job.state)) {
-    result = step_result::kFrameChanged;
-  }
+JobProgress ActOnResult(CheckJob& job, int result) {
   switch (result) {
     case step_result::kPageDownloadAgain:
     case kResultInProgress:
@@ -178,7 +148,7 @@ JobProgress ActOnResult(CheckJob& job, int result, FileTime now) {
         job.state = job_state::kPageLearnAfterChange;
         return JobProgress::kInProgress;
       }
-      return NextDocument(job, now);
+      return NextDocument(job);
     case step_result::kFrameDownloadAgain:
       job.state = job_state::kFrameLearnBaseline;
       return JobProgress::kInProgress;
@@ -191,9 +161,9 @@ JobProgress ActOnResult(CheckJob& job, int result, FileTime now) {
       return JobProgress::kInProgress;
     case step_result::kFrameLearned:
       job.changed = true;
-      return NextDocument(job, now);
+      return NextDocument(job);
     case step_result::kFinished:
-      return AfterDocumentDone(job, now);
+      return AfterDocumentDone(job);
     case step_result::kPageError:
       return Finish(job, job_state::kFinishedPageError);
     default:  // 8, 10 and anything else: finished as it stands
@@ -211,7 +181,6 @@ JobProgress RunJobStep(CheckJob& job) {
   if (job.state >= job_state::kFinishedWriteBack || job.state < job_state::kPageLearnBaseline) {
     return JobProgress::kFinished;
   }
-  if (!job.slot) return JobProgress::kInProgress;
   if (job.scheduling == scheduling::kWaiting) {
     if (Now() >= job.deadline) {
       job.scheduling = scheduling::kReady;
@@ -241,7 +210,8 @@ JobProgress RunJobStep(CheckJob& job) {
     return Finish(job, job_state::kFinishedPageError);
   }
 
-  Document doc{page, IsFrameState(job.state) ? job.current_frame() : nullptr};
+  // The frame states are exactly those with a frame being visited.
+  JobDocument doc(job);
   if (request.redirect_kind() == RedirectKind::kPermanent) {
     std::optional<std::string> target = request.TakePermanentAddress();
     if (!target) {
@@ -249,7 +219,7 @@ JobProgress RunJobStep(CheckJob& job) {
       return JobProgress::kFinished;
     }
     // A frame keeps the address its page's source gives it; only the page itself moves.
-    if (!doc.frame) page.SetAddress(std::move(*target));
+    if (doc.is_page()) page.SetAddress(std::move(*target));
   }
   if (page.status != StatusRechecking) page.status = StatusNone;
   page.errorCode = 0;
@@ -260,7 +230,7 @@ JobProgress RunJobStep(CheckJob& job) {
 
   const FileTime now = Now();
   int mode;
-  if (!doc.has_content()) {
+  if (doc.content().empty()) {
     const FileTime old_modified = doc.last_modified();
     if (body) {
       doc.SetContent(std::move(*body));
@@ -282,7 +252,7 @@ JobProgress RunJobStep(CheckJob& job) {
   const int result = mode == step_mode::kCompare || mode == step_mode::kTakenAsSnapshot
                          ? RunSmartUpdateStep(job, mode, now)
                          : mode;
-  return ActOnResult(job, result, now);
+  return ActOnResult(job, result);
 }
 
 }  // namespace tw

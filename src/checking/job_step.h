@@ -11,8 +11,9 @@ namespace tw {
 
 enum class JobProgress { kInProgress, kFinished };
 
-// The job must have its whole page loaded. A job without a slot, waiting for its deadline or
-// with its request still running is left in progress (a passed deadline makes it ready again).
+// The job must have its whole page loaded, and its slot while its request runs. A job that is not
+// running, waits for its deadline or has its request still running is left in progress (a passed
+// deadline makes it ready again).
 JobProgress RunJobStep(CheckJob& job);
 
 // Whether the job's next request is a HEAD: a page check without stored content.

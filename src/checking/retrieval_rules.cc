@@ -2,19 +2,10 @@
 
 #include <cmath>
 
+#include "foundation/ascii.h"
 #include "platform/url.h"
 
 namespace tw {
-namespace {
-
-bool HasControlCharacter(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
-  }
-  return false;
-}
-
-}  // namespace
 
 RedirectDecision DecideRedirect(RedirectState& state, uint16_t status,
                                 std::optional<std::string_view> location,

@@ -23,6 +23,15 @@ inline bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Bytes that must never reach a header line or a line of a text file we write: C0 controls (tab
+// included) and DEL.
+inline bool HasControlCharacter(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
+  }
+  return false;
+}
+
 inline bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }

@@ -46,14 +46,10 @@ constexpr auto kFullScanInterval = std::chrono::minutes(1);
 // nothing next to the work.
 constexpr size_t kStopTestInterval = 64;
 
-bool EndsWith(std::string_view name, std::string_view suffix) {
-  return name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
-}
-
 // The folder names whose changes matter to the page list: page files, error files and the
 // markers. The "err" lock and temporary files would only wake the thread for nothing.
 bool IsRelevantName(std::string_view name) {
-  return EndsWith(name, kPageFileSuffix) || EndsWith(name, kErrorFileSuffix) ||
+  return name.ends_with(kPageFileSuffix) || name.ends_with(kErrorFileSuffix) ||
          name == marker::kLock || name == marker::kStopRequest || name == marker::kStoppedByUser;
 }
 
@@ -494,7 +490,7 @@ bool PageDatabase::NoteChanges() {
       return true;
     }
     if (!IsRelevantName(name)) return false;
-    if (EndsWith(name, kPageFileSuffix)) changed_names_.emplace(name);
+    if (name.ends_with(kPageFileSuffix)) changed_names_.emplace(name);
     return true;
   });
 }
@@ -540,11 +536,11 @@ Error PageDatabase::Reconcile() {
   // time, and looking up ten thousand files costs more than everything else here.
   bool error_files_listed = false;
   Result<std::vector<FoundFile>> found = ListFiles(folder, [&](std::string_view name) {
-    if (EndsWith(name, kErrorFileSuffix)) {
+    if (name.ends_with(kErrorFileSuffix)) {
       error_files_listed = true;
       return Listing::kSkip;
     }
-    if (!EndsWith(name, kPageFileSuffix)) return Listing::kSkip;
+    if (!name.ends_with(kPageFileSuffix)) return Listing::kSkip;
     return full_scan || changed_names_.contains(name) ? Listing::kWithDetails : Listing::kNameOnly;
   });
   if (!found.ok() && !found.error().IsNothingThere()) return found.error();

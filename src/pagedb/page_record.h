@@ -58,6 +58,11 @@ struct PageHeader {
   uint32_t frameCount = 0;
 
   bool operator==(const PageHeader&) const = default;
+
+  // A page that has never been checked: no content and no HTTP times.
+  bool NeverChecked() const {
+    return contentLength == 0 && lastModified.IsZero() && expires.IsZero();
+  }
 };
 
 using PageHeaderBytes = std::array<uint8_t, kPageHeaderSize>;
@@ -122,11 +127,6 @@ struct PageRecord : PageHeader, ListNode<PageRecord> {
   void SetContent(std::string bytes);
   void ClearContent() { SetContent({}); }
   void SyncCounts();
-
-  // A page that has never been checked: no content and no HTTP times.
-  bool NeverChecked() const {
-    return contentLength == 0 && lastModified.IsZero() && expires.IsZero();
-  }
 };
 
 // Frees the record's address, content, masks and frames and zeroes their lengths and counts;

@@ -120,4 +120,34 @@ struct CheckJob : ListNode<CheckJob> {
   std::optional<std::string> TakeDownload();
 };
 
+// The document a job is at: the frame being visited, else the page itself.
+class JobDocument {
+ public:
+  explicit JobDocument(CheckJob& job) : page_(*job.page), frame_(job.current_frame()) {}
+
+  bool is_page() const { return frame_ == nullptr; }
+  const std::string& content() const { return frame_ ? frame_->content : page_.content; }
+  MaskList& masks() { return frame_ ? frame_->masks : page_.masks; }
+  FileTime& last_modified() { return frame_ ? frame_->lastModified : page_.lastModified; }
+  FileTime& expires() { return frame_ ? frame_->expires : page_.expires; }
+  // The measured wait: the page's own, or the frame's.
+  uint16_t& wait() { return frame_ ? frame_->waitSeconds : page_.measuredWait; }
+
+  void SetContent(std::string bytes) {
+    if (frame_) {
+      frame_->SetContent(std::move(bytes));
+    } else {
+      page_.SetContent(std::move(bytes));
+    }
+  }
+  void SetMasks(MaskList list) {
+    masks() = std::move(list);
+    (frame_ ? frame_->maskCount : page_.maskCount) = masks().count();
+  }
+
+ private:
+  PageRecord& page_;
+  FrameEntry* frame_;
+};
+
 }  // namespace tw

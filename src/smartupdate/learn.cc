@@ -306,6 +306,7 @@ void RestoreOrder(MaskList& list) {
   }
   if (ascending) return;
   std::vector<MaskEntry*> nodes;
+  nodes.reserve(list.count());  // no allocation once nodes are unlinked
   while (MaskEntry* r = list.first()) nodes.push_back(list.Unlink(r));
   std::stable_sort(nodes.begin(), nodes.end(),
                    [](const MaskEntry* a, const MaskEntry* b) { return a->index < b->index; });

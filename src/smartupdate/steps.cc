@@ -10,33 +10,6 @@
 namespace tw {
 namespace {
 
-// The document a step works on: the page itself, or the frame being visited.
-class Document {
- public:
-  explicit Document(CheckJob& job) : page_(*job.page), frame_(job.current_frame()) {}
-
-  bool is_page() const { return frame_ == nullptr; }
-  const std::string& snapshot() const { return frame_ ? frame_->content : page_.content; }
-  MaskList& masks() { return frame_ ? frame_->masks : page_.masks; }
-  uint16_t& wait() { return frame_ ? frame_->waitSeconds : page_.measuredWait; }
-
-  void StoreSnapshot(std::string bytes) {
-    if (frame_) {
-      frame_->SetContent(std::move(bytes));
-    } else {
-      page_.SetContent(std::move(bytes));
-    }
-  }
-  void StoreMasks(MaskList list) {
-    masks() = std::move(list);
-    (frame_ ? frame_->maskCount : page_.maskCount) = masks().count();
-  }
-
- private:
-  PageRecord& page_;
-  FrameEntry* frame_;
-};
-
 int RecordError(CheckJob& job, uint32_t message) {
   job.page->status = StatusMessage;
   job.page->errorCode = message;
@@ -55,7 +28,21 @@ void StartWaiting(CheckJob& job, uint16_t seconds, FileTime now) {
   job.deadline = AddSeconds(now, seconds);
 }
 
-int Again(const Document& doc, bool after_change) {
+// Counts a download that showed nothing new for the baseline. True when enough came in a row: the
+// learning run ends, and a final check after the wait clears the measured wait.
+bool QuietRunEnds(CheckJob& job, JobDocument& doc, int check_count) {
+  if (job.quiet_counter < check_count) {
+    ++job.quiet_counter;
+    return false;
+  }
+  if (job.wait_phase == wait_phase::kFinalCheck) {
+    doc.wait() = 0;
+    job.wait_phase = wait_phase::kDone;
+  }
+  return true;
+}
+
+int Again(const JobDocument& doc, bool after_change) {
   if (after_change) return doc.is_page() ? step_result::kPageChanged : step_result::kFrameChanged;
   return doc.is_page() ? step_result::kPageDownloadAgain : step_result::kFrameDownloadAgain;
 }
@@ -68,12 +55,12 @@ struct Learned {
 
 // Runs LearnDifferences on a copy of the document's records, so that a failure leaves the
 // stored list as it was; the page's frames are resolved from what the walk collected.
-std::optional<Learned> Learn(CheckJob& job, Document& doc, const std::string& download,
+std::optional<Learned> Learn(CheckJob& job, JobDocument& doc, const std::string& download,
                              int& error) {
   Learned learned{0, CloneList(doc.masks())};
   SourceList sources;
   learned.walk =
-      LearnDifferences(doc.snapshot(), download, learned.list, doc.is_page() ? &sources : nullptr);
+      LearnDifferences(doc.content(), download, learned.list, doc.is_page() ? &sources : nullptr);
   if (learned.walk == walk_result::kFailed) {
     error = RecordError(job, str::kPageProcessingError);
     return std::nullopt;
@@ -87,7 +74,7 @@ std::optional<Learned> Learn(CheckJob& job, Document& doc, const std::string& do
 
 int LearnBaselineStep(CheckJob& job, int mode, FileTime now) {
   PageRecord& page = *job.page;
-  Document doc(job);
+  JobDocument doc(job);
   if (mode == step_mode::kTakenAsSnapshot) {
     if (doc.is_page() && !ResolveFramesOf(job, page.content)) return step_result::kFrameListFailed;
     return step_result::kFinished;
@@ -100,33 +87,19 @@ int LearnBaselineStep(CheckJob& job, int mode, FileTime now) {
   const bool modified = doc.is_page() && !page.ignoreLastModified && !page.lastModified.IsZero() &&
                         !job.response_last_modified.IsZero() &&
                         !SameServerTime(page.lastModified, job.response_last_modified);
-  if (!modified && *download == doc.snapshot()) {
+  if (!modified && *download == doc.content()) {
     if (doc.is_page()) {
-      doc.StoreSnapshot(std::move(*download));
+      doc.SetContent(std::move(*download));
       if (!ResolveFramesOf(job, page.content)) return step_result::kFrameListFailed;
     }
-    if (job.quiet_counter >= check_count) {
-      if (job.wait_phase == wait_phase::kFinalCheck) {
-        doc.wait() = 0;
-        job.wait_phase = wait_phase::kDone;
-      }
-      return step_result::kFinished;
-    }
-    ++job.quiet_counter;
+    if (QuietRunEnds(job, doc, check_count)) return step_result::kFinished;
   } else {
     job.state = doc.is_page() ? job_state::kPageLearnBaseline : job_state::kFrameLearnBaseline;
     int error = 0;
     std::optional<Learned> learned = Learn(job, doc, *download, error);
     if (!learned) return error;
     if (learned->walk == walk_result::kSame) {
-      if (job.quiet_counter >= check_count) {
-        if (job.wait_phase == wait_phase::kFinalCheck) {
-          doc.wait() = 0;
-          job.wait_phase = wait_phase::kDone;
-        }
-        return step_result::kFinished;
-      }
-      ++job.quiet_counter;
+      if (QuietRunEnds(job, doc, check_count)) return step_result::kFinished;
     } else {
       if (job.changes_counter >= kMaxLearningChanges) {
         return RecordError(job, str::kTooManyChanges);
@@ -137,9 +110,9 @@ int LearnBaselineStep(CheckJob& job, int mode, FileTime now) {
       }
       job.quiet_counter = 0;
     }
-    doc.StoreMasks(std::move(learned->list));
+    doc.SetMasks(std::move(learned->list));
     if (doc.is_page() || learned->walk == walk_result::kDifferent) {
-      doc.StoreSnapshot(std::move(*download));
+      doc.SetContent(std::move(*download));
     }
   }
   if (job.quiet_counter == check_count && job.wait_phase == wait_phase::kNone) {
@@ -149,25 +122,25 @@ int LearnBaselineStep(CheckJob& job, int mode, FileTime now) {
 }
 
 int CheckForChangeStep(CheckJob& job) {
-  Document doc(job);
+  JobDocument doc(job);
   std::optional<std::string> download = job.TakeDownload();
   if (!download) return RecordError(job, str::kSeriousPageError);
-  if (*download == doc.snapshot()) return step_result::kFinished;
+  if (*download == doc.content()) return step_result::kFinished;
   const bool had_masks = !doc.masks().empty();
   if (had_masks || job.page->smartUpdate) {
-    const int walk = MatchWithMasks(doc.snapshot(), *download, doc.masks());
+    const int walk = MatchWithMasks(doc.content(), *download, doc.masks());
     if (walk == walk_result::kSame) return step_result::kFinished;
     if (walk == walk_result::kFailed) return RecordError(job, str::kPageProcessingError);
   }
   // A real change: learning starts over from the changed document.
-  if (had_masks) doc.StoreMasks(MaskList());
-  doc.StoreSnapshot(std::move(*download));
+  if (had_masks) doc.SetMasks(MaskList());
+  doc.SetContent(std::move(*download));
   return doc.is_page() ? step_result::kPageChanged : step_result::kFrameChanged;
 }
 
 int LearnAfterChangeStep(CheckJob& job, int mode, FileTime now) {
   PageRecord& page = *job.page;
-  Document doc(job);
+  JobDocument doc(job);
   if (mode == step_mode::kTakenAsSnapshot) {
     if (doc.is_page() && !ResolveFramesOf(job, page.content)) return step_result::kFrameListFailed;
     return step_result::kFinished;
@@ -176,9 +149,9 @@ int LearnAfterChangeStep(CheckJob& job, int mode, FileTime now) {
   if (!download) return RecordError(job, str::kSeriousPageError);
   const int check_count = page.checkCount;
 
-  if (*download == doc.snapshot()) {
+  if (*download == doc.content()) {
     if (doc.is_page()) {
-      doc.StoreSnapshot(std::move(*download));
+      doc.SetContent(std::move(*download));
       if (!ResolveFramesOf(job, page.content)) return step_result::kFrameListFailed;
     }
     if (job.quiet_counter >= check_count) {
@@ -202,8 +175,8 @@ int LearnAfterChangeStep(CheckJob& job, int mode, FileTime now) {
       ++job.changes_counter;
       job.quiet_counter = 0;
     }
-    doc.StoreMasks(std::move(learned->list));
-    if (doc.is_page() || found) doc.StoreSnapshot(std::move(*download));
+    doc.SetMasks(std::move(learned->list));
+    if (doc.is_page() || found) doc.SetContent(std::move(*download));
     if (!doc.is_page()) {
       if (job.quiet_counter == check_count) return step_result::kFrameLearned;
       if (!found) ++job.quiet_counter;
