@@ -25,6 +25,7 @@ WorkerThread::WorkerThread() { messages_.Close(); }
 WorkerThread::~WorkerThread() { Stop(); }
 
 bool WorkerThread::Create() {
+  std::lock_guard lifecycle(lifecycle_mutex_);
   std::lock_guard lock(mutex_);
   if (thread_.joinable()) return true;
   if (!stop_event_.valid() || !ended_event_.valid() || !started_event_.valid() ||
@@ -48,17 +49,25 @@ bool WorkerThread::Create() {
 }
 
 void WorkerThread::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) {
+      stop_event_.Set();  // a thread cannot join itself; it ends when its Run sees the stop
+      return;
+    }
+  }
+  // Held across the join: a Create on another thread waits until the old thread is gone, so it
+  // can neither reset the stop the old thread has yet to see nor have its queue closed.
+  std::lock_guard lifecycle(lifecycle_mutex_);
   std::thread thread;
   {
     std::lock_guard lock(mutex_);
     if (!thread_.joinable()) return;
     stop_event_.Set();
     resume_event_.Set();
-    if (thread_.get_id() == std::this_thread::get_id()) return;  // cannot join itself
     thread = std::move(thread_);
   }
-  thread.join();
-  messages_.Close();
+  thread.join();  // the thread closed its queue as it ended
 }
 
 bool WorkerThread::Start() {
@@ -94,6 +103,7 @@ void WorkerThread::ThreadProc() {
   ApplyPriority(tid_.load(), priority_.load());
   ended_event_.Reset();
   exit_code_ = Run();
+  tid_ = 0;  // the id may be handed to another thread now; priority changes must not reach it
   messages_.Close();
   ended_event_.Set();
 }

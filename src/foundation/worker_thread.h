@@ -70,6 +70,7 @@ class WorkerThread {
   std::atomic<ThreadPriority> priority_{ThreadPriority::kNormal};
   std::atomic<int> tid_{0};
 
+  std::mutex lifecycle_mutex_;  // serialises Create and Stop; held across the join
   mutable std::mutex mutex_;
   std::thread thread_ TW_GUARDED_BY(mutex_);
 };

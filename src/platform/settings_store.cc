@@ -7,6 +7,7 @@
 #include "foundation/ascii.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/foreign_file.h"
 #include "platform/user_dirs.h"
 
 namespace tw {
@@ -18,28 +19,11 @@ constexpr std::string_view kLockSuffix = ".lock";
 // Writers hold the lock for a few milliseconds; one that waits this long is facing a stuck writer.
 constexpr auto kLockWait = std::chrono::seconds(10);
 
+// Readers take no lock: writers replace the file whole by a rename, and the file they rename in
+// still carries their exclusive lock until the commit returns, so a locking open could fail with
+// 32 (and a reader take a sound store for a missing one).
 Result<std::string> ReadCapped(const std::string& path) {
-  Result<File> file =
-      File::Open(path, OpenOptions{Access::kRead, Share::kReadWrite, Disposition::kOpenExisting});
-  if (!file.ok()) return file.error();
-  Result<uint64_t> size = file->Size();
-  if (!size.ok()) return size.error();
-  if (*size > kMaxSettingsFileSize) return Error(err::kNotEnoughMemory);
-  std::string text(static_cast<size_t>(*size), '\0');
-  size_t used = 0;
-  for (;;) {
-    if (used == text.size()) {
-      // The file may have grown since its size was read; take what is there, within the cap.
-      if (text.size() > kMaxSettingsFileSize) return Error(err::kNotEnoughMemory);
-      text.resize(text.size() + 4096);
-    }
-    Result<size_t> n = file->Read(text.data() + used, text.size() - used);
-    if (!n.ok()) return n.error();
-    if (*n == 0) break;
-    used += *n;
-  }
-  text.resize(used);
-  return text;
+  return ReadForeignFile(path, kMaxSettingsFileSize);
 }
 
 // The writers' lock: the lock file held with no sharing. Opening it is the test, so a writer

@@ -149,7 +149,11 @@ Error UrlCache::MarkAll(std::span<const std::string> addresses) {
     (void)connection_->Exec("ROLLBACK");
     return FromSqlite(rc);
   }
-  return connection_->Exec("COMMIT");
+  // A commit that fails can leave the transaction open, and this connection lives as long as its
+  // page database: it would keep every other process from marking.
+  Error e = connection_->Exec("COMMIT");
+  if (e && !sqlite3_get_autocommit(connection_->db)) (void)connection_->Exec("ROLLBACK");
+  return e;
 }
 
 Result<bool> UrlCache::IsMarked(std::string_view address) {

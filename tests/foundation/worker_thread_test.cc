@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "foundation/timer_thread.h"
 #include "foundation/worker_thread.h"
@@ -96,6 +97,32 @@ TEST(WorkerThreadTest, StartAndStopThousandsOfTimes) {
     thread.Stop();
   }
   EXPECT_GT(thread.runs.load(), 0);
+}
+
+// A Start on one thread while another stops must neither hang the stop nor leave the new thread
+// with a closed queue.
+TEST(WorkerThreadTest, StopAndStartOnTwoThreads) {
+  EchoThread thread;
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_TRUE(thread.Start());
+    ASSERT_TRUE(thread.started_event().Wait(std::chrono::seconds(5)));
+    Event stopped{EventReset::kManual};
+    std::thread stopper([&] {
+      thread.Stop();
+      stopped.Set();
+    });
+    std::thread starter([&] { (void)thread.Start(); });
+    starter.join();
+    if (!stopped.Wait(std::chrono::seconds(10))) {
+      ADD_FAILURE() << "Stop hung in round " << i;
+      std::abort();  // the stopper cannot be joined
+    }
+    stopper.join();
+    if (thread.HasThread()) {
+      ASSERT_TRUE(thread.PostThreadMessage(Message{1, 0, nullptr})) << "round " << i;
+    }
+    thread.Stop();
+  }
 }
 
 TEST(TimerThreadTest, RepeatingTimerFiresOncePerPeriodUntilStopped) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/settings_file.h"
@@ -112,6 +114,21 @@ TEST_F(SettingsStoreTest, ReadsWritesAndDeletesWithTypes) {
   EXPECT_EQ(store_.WriteDword(kOptions, "A\rB", 1).code(), err::kInvalidParameter);
   EXPECT_EQ(store_.WriteDword("", "A", 1).code(), err::kInvalidParameter);
   EXPECT_EQ(*store_.ReadString(kOptions, "PDB"), "/data/My Tidewell");
+}
+
+// A reader must never take a sound store for a missing one: the page folder setting would be
+// replaced by the default.
+TEST_F(SettingsStoreTest, AReaderDuringWritesSeesEveryValue) {
+  ASSERT_TRUE(store_.WriteString(kOptions, "PDB", "/data/My Tidewell").ok());
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    for (uint32_t i = 0; i < 500; ++i) (void)store_.WriteDword(kOptions, "Counter", i);
+    done = true;
+  });
+  int failures = 0;
+  while (!done) failures += store_.ReadString(kOptions, "PDB").ok() ? 0 : 1;
+  writer.join();
+  EXPECT_EQ(failures, 0);
 }
 
 TEST_F(SettingsStoreTest, KeysAreOpenedCreatedAndEnumerated) {
