@@ -32,6 +32,14 @@ inline bool HasControlCharacter(std::string_view text) {
   return false;
 }
 
+// The text without the spaces and tabs around it, nor a carriage return left by a CRLF line end.
+inline std::string_view TrimBlanks(std::string_view text) {
+  const size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {};
+  const size_t end = text.find_last_not_of(" \t\r");
+  return text.substr(begin, end - begin + 1);
+}
+
 inline bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsIgnoreCase(text.substr(0, prefix.size()), prefix);
 }

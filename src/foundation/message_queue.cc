@@ -28,19 +28,8 @@ MessageQueue::~MessageQueue() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool MessageQueue::Post(Message message) {
-  std::deque<Message> dropped;  // freed outside the lock
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_ || fd_ < 0) {
-      dropped.push_back(std::move(message));
-      return false;
-    }
-    if (messages_.empty()) Signal(fd_);
-    messages_.push_back(std::move(message));
-  }
-  return true;
-}
+// A refused message is freed when `message` goes, after the lock is released.
+bool MessageQueue::Post(Message message) { return TryPost(message); }
 
 bool MessageQueue::TryPost(Message& message) {
   std::lock_guard lock(mutex_);

@@ -102,8 +102,6 @@ class OwnedList {
       node = next;
     }
   }
-  // Kept for readers of the original protocol: clearing already forgets non-owned nodes.
-  void Reset() { Clear(); }
 
   class Iterator {
    public:

@@ -18,11 +18,6 @@ Timeout TimerThread::period() const {
   return period_;
 }
 
-bool TimerThread::repeat() const {
-  std::lock_guard lock(mutex_);
-  return repeat_;
-}
-
 int TimerThread::Run() {
   Callback callback;
   Timeout period;

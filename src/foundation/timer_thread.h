@@ -25,7 +25,6 @@ class TimerThread final : public WorkerThread {
   // Forgets callback, period and repeat flag (the timer must be stopped first).
   void Clear();
   Timeout period() const;
-  bool repeat() const;
 
  protected:
   // 0 when stopped, 1 when the callback said stop or the timer does not repeat, -1 on a failed

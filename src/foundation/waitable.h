@@ -25,17 +25,6 @@ class Waitable {
   virtual bool TryAcquire() = 0;
 };
 
-// A descriptor owned elsewhere, signalled whenever it polls readable.
-class FdWaitable final : public Waitable {
- public:
-  explicit FdWaitable(int fd) : fd_(fd) {}
-  int wait_fd() const override { return fd_; }
-  bool TryAcquire() override { return true; }
-
- private:
-  int fd_;
-};
-
 struct WaitResult {
   static constexpr int kTimeout = -1;
   static constexpr int kFailed = -2;

@@ -20,19 +20,11 @@ struct Section {
   std::string is_relative;
 };
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 std::vector<Section> ParseIni(std::string_view ini) {
   std::vector<Section> sections;
   while (!ini.empty()) {
     const size_t end = ini.find('\n');
-    const std::string_view line = Trim(ini.substr(0, end));
+    const std::string_view line = TrimBlanks(ini.substr(0, end));
     ini.remove_prefix(end == std::string_view::npos ? ini.size() : end + 1);
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.front() == '[') {
@@ -43,8 +35,8 @@ std::vector<Section> ParseIni(std::string_view ini) {
     }
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos || sections.empty()) continue;
-    const std::string_view key = Trim(line.substr(0, equals));
-    const std::string value(Trim(line.substr(equals + 1)));
+    const std::string_view key = TrimBlanks(line.substr(0, equals));
+    const std::string value(TrimBlanks(line.substr(equals + 1)));
     Section& section = sections.back();
     if (EqualsIgnoreCase(key, "Path")) {
       section.path = value;

@@ -9,12 +9,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::string_view WithoutLineEnd(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -64,7 +58,7 @@ void ResponseHeaders::AddLine(std::string_view raw) {
   if (IsBlank(line.front())) {
     // An obsolete folded line continues the previous field's value.
     if (fields_.empty()) return;
-    const std::string_view more = Trim(line);
+    const std::string_view more = TrimBlanks(line);
     std::string& value = fields_.back().second;
     if (!more.empty()) {
       if (!value.empty()) value.push_back(' ');
@@ -83,7 +77,7 @@ void ResponseHeaders::AddLine(std::string_view raw) {
     fields_.clear();
     return;
   }
-  fields_.emplace_back(std::string(name), std::string(Trim(line.substr(colon + 1))));
+  fields_.emplace_back(std::string(name), std::string(TrimBlanks(line.substr(colon + 1))));
 }
 
 std::optional<std::string_view> ResponseHeaders::Find(std::string_view name) const {
@@ -96,7 +90,7 @@ std::optional<std::string_view> ResponseHeaders::Find(std::string_view name) con
 std::optional<FileTime> ParseHttpDate(std::string_view text) {
   // Real dates are short; a long value is no date and is not worth the parser's time.
   constexpr size_t kMaxDateLength = 128;
-  text = Trim(text);
+  text = TrimBlanks(text);
   if (text.empty() || text.size() > kMaxDateLength) return std::nullopt;
   const std::string terminated(text);
   if (terminated.find('\0') != std::string::npos) return std::nullopt;
@@ -108,7 +102,7 @@ std::optional<FileTime> ParseHttpDate(std::string_view text) {
 }
 
 std::optional<uint64_t> ParseDecimal(std::string_view text) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   if (text.empty() || text.size() > 19) return std::nullopt;  // 19 digits always fit
   uint64_t value = 0;
   for (char c : text) {

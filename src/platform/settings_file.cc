@@ -15,13 +15,6 @@ bool HasLineBreakOrZero(std::string_view text) {
   return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
-std::string_view Trim(std::string_view text) {
-  const size_t begin = text.find_first_not_of(" \t");
-  if (begin == std::string_view::npos) return {};
-  const size_t end = text.find_last_not_of(" \t\r");
-  return text.substr(begin, end - begin + 1);
-}
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   c = AsciiLower(c);
@@ -111,7 +104,7 @@ bool IsValidSettingsText(std::string_view text) { return !HasLineBreakOrZero(tex
 SettingsDocument::Line SettingsDocument::ParseLine(std::string_view raw) {
   Line line;
   line.raw = std::string(raw);
-  const std::string_view text = Trim(raw);
+  const std::string_view text = TrimBlanks(raw);
   if (text.empty() || text.front() != '"' || text.find('\0') != std::string_view::npos) {
     return line;
   }
@@ -148,7 +141,7 @@ SettingsDocument SettingsDocument::Parse(std::string_view text) {
     const std::string_view raw = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
 
-    const std::string_view trimmed = Trim(raw);
+    const std::string_view trimmed = TrimBlanks(raw);
     if (!trimmed.empty() && trimmed.front() == '[') {
       Section section;
       if (trimmed.size() >= 2 && trimmed.back() == ']') {
@@ -239,7 +232,7 @@ void SettingsDocument::AddKey(std::string_view key) {
 
 void SettingsDocument::AppendSection(std::string_view key) {
   Section& last = sections_.back();
-  if (!last.lines.empty() && !Trim(last.lines.back().raw).empty()) {
+  if (!last.lines.empty() && !TrimBlanks(last.lines.back().raw).empty()) {
     last.lines.push_back(Line{});  // a blank line between sections, as an export has
   }
   Section section;
@@ -278,7 +271,7 @@ void SettingsDocument::Set(std::string_view key, const SettingsValue& value) {
   // After the section's last non-blank line, so that a blank line before the next section stays.
   auto& lines = last_section->lines;
   size_t at = lines.size();
-  while (at > 1 && Trim(lines[at - 1].raw).empty()) --at;
+  while (at > 1 && TrimBlanks(lines[at - 1].raw).empty()) --at;
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
 }
 
