@@ -12,6 +12,18 @@ struct OptionsWatcher::Subscription : ListNode<Subscription> {
   Callback callback = nullptr;
   void* context = nullptr;
 
+  static Subscription Of(MessageQueue* window) {
+    Subscription s;
+    s.window = window;
+    return s;
+  }
+  static Subscription Of(Callback callback, void* context) {
+    Subscription s;
+    s.callback = callback;
+    s.context = context;
+    return s;
+  }
+
   bool Matches(const Subscription& request) const {
     if (request.window) return window == request.window;
     return callback == request.callback && (!request.context || context == request.context);
@@ -36,29 +48,19 @@ bool OptionsWatcher::StartWatching() {
 }
 
 bool OptionsWatcher::Subscribe(MessageQueue* window) {
-  Subscription s;
-  s.window = window;
-  return window && Post(kSubscribeMessage, s, false);
+  return window && Post(kSubscribeMessage, Subscription::Of(window), false);
 }
 
 bool OptionsWatcher::Subscribe(Callback callback, void* context) {
-  Subscription s;
-  s.callback = callback;
-  s.context = context;
-  return callback && Post(kSubscribeMessage, s, false);
+  return callback && Post(kSubscribeMessage, Subscription::Of(callback, context), false);
 }
 
 bool OptionsWatcher::Unsubscribe(MessageQueue* window) {
-  Subscription s;
-  s.window = window;
-  return window && Post(kUnsubscribeMessage, s, true);
+  return window && Post(kUnsubscribeMessage, Subscription::Of(window), true);
 }
 
 bool OptionsWatcher::Unsubscribe(Callback callback, void* context) {
-  Subscription s;
-  s.callback = callback;
-  s.context = context;
-  return callback && Post(kUnsubscribeMessage, s, true);
+  return callback && Post(kUnsubscribeMessage, Subscription::Of(callback, context), true);
 }
 
 bool OptionsWatcher::Post(uint32_t id, Subscription subscription, bool wait) {
