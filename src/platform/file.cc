@@ -75,6 +75,8 @@ Result<File> File::Open(const std::string& path, const OpenOptions& options) {
     } while (fd < 0 && errno == EINTR);
     share = Share::kRead;
   }
+  // A file that could be created but is not found: its folder is what is missing.
+  if (fd < 0 && errno == ENOENT && (flags & O_CREAT)) return Error(err::kPathNotFound);
   if (fd < 0) return Error::LastErrno();
 
   struct stat st {};

@@ -54,6 +54,7 @@ TEST_F(FileTest, CreateAlwaysDoesNotTruncateAFileItCannotLock) {
 TEST_F(FileTest, DispositionsBehaveAsNamed) {
   const std::string path = Path("f");
   EXPECT_EQ(File::Open(path, kSharedRead).error().code(), err::kFileNotFound);
+  EXPECT_EQ(File::Open(Path("missing/f"), kExclusiveRw).error().code(), err::kPathNotFound);
   {
     Result<File> f =
         File::Open(path, OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kCreateNew});
