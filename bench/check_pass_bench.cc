@@ -250,7 +250,7 @@ void BM_CheckPass(benchmark::State& state) {
     ResetHighWater();
     const long before = ResidentKb();
     const auto start = Clock::now();
-    if (!thread.RunOnce()) state.SkipWithError("the pass failed");
+    if (!thread.RunOnce().ok()) state.SkipWithError("the pass failed");
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     peak_mb = std::max(peak_mb, static_cast<double>(HighWaterKb() - before) / 1024.0);
     // A changed page holds its new edition.

@@ -58,10 +58,10 @@ void CheckThread::InterruptFromSignal() {
 bool CheckThread::PrepareStart(Mode mode) {
   WorkerThread::Stop();
   mode_ = mode;
-  last_pass_failed_ = false;
   std::shared_ptr<const RequestContext> context = options_.request_context;
   if (!context) context = RequestContext::FromUserSettings();
   std::lock_guard lock(mutex_);
+  last_pass_error_ = Error();
   context_ = std::move(context);
   return context_ != nullptr;
 }
@@ -77,19 +77,24 @@ void CheckThread::SignalStop() { stop_event().Set(); }
 
 void CheckThread::Stop() { WorkerThread::Stop(); }
 
-bool CheckThread::RunOnce() {
-  if (!PrepareStart(Mode::kOneShot)) return false;
-  if (!Create() || !Resume()) return false;
+Error CheckThread::RunOnce() {
+  if (!PrepareStart(Mode::kOneShot)) return Error(err::kGenFailure);
+  if (!Create() || !Resume()) return Error(err::kGenFailure);
   const bool ended = ended_event().Wait();
   WorkerThread::Stop();  // joins the thread, which has ended
-  return ended && !last_pass_failed_;
+  if (!ended) return Error(err::kGenFailure);
+  std::lock_guard lock(mutex_);
+  return last_pass_error_;
 }
 
 int CheckThread::Run() {
   SignalStarted();
   if (mode_ == Mode::kOneShot) {
     const Error e = RunPass(false);
-    last_pass_failed_ = !e.ok();
+    {
+      std::lock_guard lock(mutex_);
+      last_pass_error_ = e;
+    }
     Report(e);
     return 1;
   }

@@ -59,9 +59,9 @@ class CheckThread final : public WorkerThread, public CheckThreadControl {
   bool Start() override;
   void SignalStop() override;
   void Stop() override;
-  // One pass over all pages on a fresh thread; false when the thread could not run or the pass
-  // failed (the failure is also reported through the error log).
-  bool RunOnce() override;
+  // One pass over all pages on a fresh thread; the pass's error when it failed (also reported
+  // through the error log), 31 when the thread could not run.
+  Error RunOnce() override;
 
   // The Refresh command: a pass over all pages, as the schedule asks for one.
   void SignalScheduledCheck();
@@ -92,9 +92,9 @@ class CheckThread final : public WorkerThread, public CheckThreadControl {
 
   std::atomic<bool> pass_running_{false};
   std::atomic<Mode> mode_{Mode::kService};
-  std::atomic<bool> last_pass_failed_{false};
 
   mutable std::mutex mutex_;
+  Error last_pass_error_ TW_GUARDED_BY(mutex_);  // of the one-shot pass
   PageEventSink* sink_ TW_GUARDED_BY(mutex_) = nullptr;
   std::string folder_ TW_GUARDED_BY(mutex_);
   uint32_t timeout_ms_ TW_GUARDED_BY(mutex_);

@@ -29,9 +29,9 @@ Error RefreshPages(RefreshObserver* observer) {
       return Error(err::kGenFailure);
     }
   }
-  const bool ran = database.RunCheckPassOnce();
+  const Error ran = database.RunCheckPassOnce();
   if (observer) (void)database.Unsubscribe(&OnCheckingEvent, observer);
-  return ran ? Error() : Error(err::kGenFailure);
+  return ran;
 }
 
 int RefreshPDB() { return RefreshPages(nullptr) ? kPageFunctionFailed : kRefreshDone; }

@@ -16,9 +16,9 @@ class RefreshObserver {
   virtual void OnCheckingStarted() = 0;
 };
 
-// One check pass over all pages of the page folder, returning when it has ended. Fails when the
-// page folder cannot be found or the pass could not run; a pass that finds another process
-// checking the folder leaves the pages to it and succeeds.
+// One check pass over all pages of the page folder, returning when it has ended. Fails with the
+// reason when the page folder cannot be found, the pass could not run or the pass failed; a pass
+// that finds another process checking the folder leaves the pages to it and succeeds.
 Error RefreshPages(RefreshObserver* observer);
 
 }  // namespace tw

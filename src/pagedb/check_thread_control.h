@@ -8,7 +8,8 @@
 //                  SetPageFolder, SetRequestSettings and ApplySchedule again when options change
 //   SignalStop     asks the thread to end without waiting (from the page database thread)
 //   Stop           ends the thread and waits for it
-//   RunOnce        instead of Start: one pass over all pages, returning when it has ended
+//   RunOnce        instead of Start: one pass over all pages, returning its error when it has
+//                  ended
 //
 // Every member may be called from any thread except the check thread's own.
 #pragma once
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "pagedb/page_events.h"
+#include "platform/error.h"
 
 namespace tw {
 
@@ -46,7 +48,7 @@ class CheckThreadControl {
   virtual bool Start() = 0;
   virtual void SignalStop() = 0;
   virtual void Stop() = 0;
-  virtual bool RunOnce() = 0;
+  virtual Error RunOnce() = 0;
 };
 
 // The check control of a page database that never checks: the private database of a one-shot
@@ -64,7 +66,7 @@ class NoChecking final : public CheckThreadControl {
   bool Start() override { return true; }
   void SignalStop() override {}
   void Stop() override {}
-  bool RunOnce() override { return false; }
+  Error RunOnce() override { return Error(err::kGenFailure); }
 };
 
 }  // namespace tw

@@ -693,6 +693,6 @@ Error PageDatabase::ChangeFolder() {
   return Error();
 }
 
-bool PageDatabase::RunCheckPassOnce() { return check_->RunOnce(); }
+Error PageDatabase::RunCheckPassOnce() { return check_->RunOnce(); }
 
 }  // namespace tw

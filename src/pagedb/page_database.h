@@ -82,8 +82,8 @@ class PageDatabase final : public PageEventSink {
   Error PostPageRequest(std::unique_ptr<PageRequest> request);
 
   // One check pass over all pages on the check thread, returning when it has ended (the
-  // unattended refresh). False when the pass could not run.
-  bool RunCheckPassOnce();
+  // unattended refresh). The pass's error, or 31 when it could not run.
+  Error RunCheckPassOnce();
 
   std::string page_folder() const;
   const CheckingSettings& settings() const { return settings_; }

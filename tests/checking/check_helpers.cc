@@ -27,7 +27,7 @@ HelperCommand check_once("check-once", [](const std::vector<std::string>&) {
   PageDatabase db(*store, std::make_unique<CheckThread>(), nullptr);
   if (db.Start(PageDatabase::StartMode::kOptionsOnly)) return 1;
   SayReady();
-  const bool passed = db.RunCheckPassOnce();
+  const bool passed = db.RunCheckPassOnce().ok();
   SayReady(passed ? "done 1" : "done 0");
   return passed ? 0 : 1;
 });

@@ -54,7 +54,7 @@ class CheckTest : public ::testing::Test {
     return thread;
   }
   bool RunOnce(uint32_t pool_size = 1, uint32_t timeout_ms = 20000) {
-    return MakeThread(pool_size, timeout_ms)->RunOnce();
+    return MakeThread(pool_size, timeout_ms)->RunOnce().ok();
   }
 
   // A page on the local server; by default Smart Update on, Check for Changes 0, no wait.

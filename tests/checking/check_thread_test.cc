@@ -76,7 +76,7 @@ TEST_F(CheckThreadTest, AFailedScheduledPassEndsTheThreadAndAFailedNewPagesPassD
   EXPECT_TRUE(thread->ended_event().Wait(seconds(10)));
   EXPECT_EQ(thread->exit_code(), -1);
   EXPECT_EQ(error_files(), 2u);
-  EXPECT_FALSE(thread->RunOnce());
+  EXPECT_FALSE(thread->RunOnce().ok());
 }
 
 TEST_F(CheckThreadTest, TheStopCheckingEventEndsAServicePassAsTheUserStop) {

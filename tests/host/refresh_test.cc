@@ -160,6 +160,7 @@ TEST_F(RefreshTest, AnUnusablePageFolderFailsWithoutAWord) {
   run = test::RunTidewell({"refresh"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("tidewell refresh: the pages could not be checked"), std::string::npos);
+  EXPECT_NE(run.err.find("The folder could not be found."), std::string::npos) << run.err;
 }
 
 }  // namespace

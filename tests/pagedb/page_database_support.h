@@ -60,12 +60,12 @@ class FakeCheckThread final : public CheckThreadControl {
   void SignalStop() override {}
   void Stop() override {}
   // A pass that only says it started, as a real one does through the page database.
-  bool RunOnce() override {
+  Error RunOnce() override {
     ++log_->runs;
     PageEvent started;
     started.code = page_event::kFolderLocked;
     if (sink_) sink_->SendToAll(started);
-    return true;
+    return Error();
   }
 
  private:

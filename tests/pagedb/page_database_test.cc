@@ -446,7 +446,7 @@ TEST_F(PageDatabaseTest, TheOneShotStartReadsOptionsAndStartsNothing) {
   EXPECT_FALSE(CurrentNewPageDefaults().smartUpdate);
   EXPECT_EQ(log_->starts, 0);
   EXPECT_FALSE(PathExists(JoinPath(folder_, "lock")));
-  EXPECT_TRUE(db_->RunCheckPassOnce());
+  EXPECT_TRUE(db_->RunCheckPassOnce().ok());
   EXPECT_EQ(log_->runs, 1);
   EXPECT_EQ(events_.Count(pe::kFolderLocked), 1);  // the pass's own event reached us
   EXPECT_EQ(events_.Count(pe::kLoadingBegun), 0);
