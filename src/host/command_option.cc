@@ -114,7 +114,7 @@ std::string OptionHelp() {
         values = "1 or 0 (on/off)";
         break;
       case OptionKind::kInterval:
-        values = "0/none, 1/minutes, 2/hours";
+        values = "1/minutes or 2/hours (0 is read as hours)";
         break;
       case OptionKind::kFolder:
         values = "an existing folder";

@@ -13,8 +13,7 @@ namespace tw {
 namespace {
 
 constexpr std::array kDefinitions = {
-    OptionDefinition{option::kInterval, OptionKind::kInterval, 0, 2,
-                     "unit of the online schedule: 1 minutes, 2 hours (0 none)"},
+    OptionDefinition{option::kInterval, OptionKind::kInterval, 0, 2, "unit of the online schedule"},
     OptionDefinition{option::kIntervalValue, OptionKind::kNumber, 0, UINT32_MAX,
                      "schedule units between online checks; 0 switches the schedule off"},
     OptionDefinition{option::kTimeout, OptionKind::kNumber, 0, 300,
@@ -42,7 +41,8 @@ struct Word {
 };
 constexpr Word kFlagWords[] = {{"on", 1}, {"off", 0},  {"yes", 1},
                                {"no", 0}, {"true", 1}, {"false", 0}};
-constexpr Word kIntervalWords[] = {{"none", 0}, {"minutes", 1}, {"hours", 2}};
+// 0 is a valid Interval but no word of its own: it is read as hours.
+constexpr Word kIntervalWords[] = {{"minutes", 1}, {"hours", 2}};
 
 std::optional<uint32_t> ParseDecimal(std::string_view text) {
   uint32_t value = 0;
@@ -185,7 +185,9 @@ ParsedOption ParseOptionValue(const OptionDefinition& definition, std::string_vi
       std::optional<uint32_t> value = ParseWord(text, kIntervalWords);
       if (!value) value = ParseDecimal(text);
       if (!value || *value > definition.max) {
-        return Problem(definition, "takes 0 (none), 1 (minutes) or 2 (hours).");
+        return Problem(definition,
+                       "takes 1 (minutes) or 2 (hours); 0 is read as hours. To switch the "
+                       "schedule off, set IntervalValue to 0.");
       }
       return Dword(definition, *value);
     }

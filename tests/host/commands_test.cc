@@ -210,6 +210,7 @@ TEST_F(CommandsTest, OptionShowsStoredAndEffectiveValuesAndSetsByType) {
                                               {"option", "Threads", "-1"},
                                               {"option", "Noc", "x"},
                                               {"option", "Interval", "3"},
+                                              {"option", "Interval", "none"},
                                               {"option", "PageReNotify", "2"},
                                               {"option", "PDB", sandbox_.Sub("nowhere")},
                                               {"option", "Nothing", "1"}}) {
@@ -218,6 +219,7 @@ TEST_F(CommandsTest, OptionShowsStoredAndEffectiveValuesAndSetsByType) {
     EXPECT_FALSE(run.err.empty());
   }
   EXPECT_EQ(*store().ReadDword(OptionsKey(), option::kThreads), 8u);
+  EXPECT_EQ(*store().ReadDword(OptionsKey(), option::kInterval), 1u);
   EXPECT_EQ(*store().ReadString(OptionsKey(), option::kPdb), *RealPath(pages));
 
   EXPECT_EQ(test::RunTidewell({"option", "Threads", "--unset"}).status, 0);
