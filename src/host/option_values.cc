@@ -62,14 +62,11 @@ std::optional<uint32_t> ParseWord(std::string_view text, const Word (&words)[N])
 
 std::string OnOff(bool on) { return on ? "on" : "off"; }
 
-// The options as the system uses them; without an options key, the settings a page database
-// keeps until it can read one.
+// The options as a check uses them. Without an options key the defaults apply: a page database
+// that finds the page folder stores PDB, so the key exists when its options are read.
 CheckingOptions OptionsInEffect(const SettingsStore& store) {
   Result<CheckingOptions> read = ReadCheckingOptions(store);
-  if (read.ok()) return *read;
-  CheckingOptions before_first_read;
-  before_first_read.pageReNotify = true;
-  return before_first_read;
+  return read.ok() ? *read : CheckingOptions{};
 }
 
 std::string InEffect(const OptionDefinition& definition, const CheckingOptions& o) {

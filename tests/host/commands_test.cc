@@ -184,9 +184,13 @@ TEST_F(CommandsTest, ListAndInfoShowThePagesAsStored) {
 }
 
 TEST_F(CommandsTest, OptionShowsStoredAndEffectiveValuesAndSetsByType) {
+  // Nothing stored yet: in effect are the values every check takes then.
+  test::RunResult run = test::RunTidewell({"option", "PageReNotify"});
+  EXPECT_NE(run.out.find("(not set)  off"), std::string::npos) << run.out;
+
   ASSERT_FALSE(store().WriteDword(OptionsKey(), option::kTimeout, 600));
   ASSERT_FALSE(store().WriteString(OptionsKey(), option::kThreads, "4"));  // of the wrong type
-  test::RunResult run = test::RunTidewell({"option"});
+  run = test::RunTidewell({"option"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("Timeout            600"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("300 seconds"), std::string::npos) << run.out;
