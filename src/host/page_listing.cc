@@ -1,10 +1,8 @@
 #include "host/page_listing.h"
 
 #include <algorithm>
-#include <chrono>
 #include <optional>
 #include <string_view>
-#include <thread>
 
 #include "foundation/ascii.h"
 #include "pagedb/error_log.h"
@@ -16,21 +14,6 @@
 
 namespace tw {
 namespace {
-
-// A writer holds a page file for the moment it takes to replace it; a reader that meets it tries
-// again a few times before it reports the file as in use.
-constexpr int kBusyRetries = 20;
-constexpr auto kBusyPause = std::chrono::milliseconds(25);
-
-template <class Read>
-auto RetryWhileBusy(Read read) {
-  auto result = read();
-  for (int i = 0; i < kBusyRetries && result.error().code() == err::kSharingViolation; ++i) {
-    std::this_thread::sleep_for(kBusyPause);
-    result = read();
-  }
-  return result;
-}
 
 std::string ReadErrorText(Error e) {
   const std::optional<std::string_view> text = ErrorText(e.code());

@@ -2,14 +2,30 @@
 // afresh from the folder, with the text of a page's stored error.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pagedb/page_record.h"
 #include "platform/error.h"
 
 namespace tw {
+
+// A writer holds a page file for the moment it takes to replace it; a reader that meets it tries
+// again a few times before it reports the file as in use. `read` returns a Result.
+template <class Read>
+auto RetryWhileBusy(Read read) {
+  constexpr int kBusyRetries = 20;
+  constexpr auto kBusyPause = std::chrono::milliseconds(25);
+  auto result = read();
+  for (int i = 0; i < kBusyRetries && result.error().code() == err::kSharingViolation; ++i) {
+    std::this_thread::sleep_for(kBusyPause);
+    result = read();
+  }
+  return result;
+}
 
 struct ListedPage {
   std::string title;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/page_functions.h"
+#include "host/page_listing.h"
 #include "host/user_message.h"
 #include "pagedb/page_file.h"
 #include "platform/file_system.h"
@@ -39,7 +40,8 @@ int PageOpen(const std::string& path) {
     ShowMessage(str::kCouldNotLoadPage);
     return kPageFunctionFailed;
   }
-  Result<PageSummary> page = ReadPageSummary(FolderOf(path), name.substr(0, dot));
+  const std::string folder = FolderOf(path), title = name.substr(0, dot);
+  Result<PageSummary> page = RetryWhileBusy([&] { return ReadPageSummary(folder, title); });
   if (!page.ok()) {
     ShowMessage(str::kCouldNotLoadPage, page.error());
     return kPageFunctionFailed;

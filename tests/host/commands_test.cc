@@ -1,14 +1,17 @@
 // The tidewell program's commands, run as a user runs them, against a temporary HOME.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 
 #include "checking/options.h"
 #include "host/page_functions.h"
 #include "host/run_tidewell.h"
 #include "pagedb/page_file.h"
 #include "pagedb/title.h"
+#include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
 #include "support/http_test_server.h"
@@ -59,6 +62,24 @@ TEST_F(CommandsTest, OpenHandsTheAddressToTheOpenerAsOneArgument) {
   run = test::RunTidewell({"open", "Odd.twp"}, folder());
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(test::ReadFileBytes(opened_), address + "\n");
+}
+
+TEST_F(CommandsTest, OpenWaitsForACheckThatRewritesThePage) {
+  FakeOpener(0);
+  ASSERT_EQ(AddPage("http://example.org/", "Busy"), kAddPageAdded);
+  const std::string page = PagePath(folder(), "Busy");
+  // A check replacing the file holds it for a moment.
+  Result<File> held =
+      File::Open(page, OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenExisting});
+  ASSERT_TRUE(held.ok());
+  std::thread check([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    (void)held->Close();
+  });
+  const test::RunResult run = test::RunTidewell({"open", page});
+  check.join();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(test::ReadFileBytes(opened_), "http://example.org/\n");
 }
 
 TEST_F(CommandsTest, OpenFailsWithTheMessageOfWhatWentWrong) {
