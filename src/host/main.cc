@@ -16,6 +16,18 @@ std::array<const Command*, 6> AllCommands() {
           &ListCommand(), &InfoCommand(), &OptionCommand()};
 }
 
+const Command* FindCommand(const std::string& name) {
+  for (const Command* command : AllCommands()) {
+    if (command->name == name) return command;
+  }
+  return nullptr;
+}
+
+int UnknownCommand(const std::string& name) {
+  Print("tidewell: unknown command '" + name + "'\nTry 'tidewell --help'.\n", stderr);
+  return kExitUsage;
+}
+
 std::string ProgramHelp() {
   std::string text =
       "Usage: tidewell COMMAND [ARGUMENTS]\n"
@@ -78,12 +90,10 @@ int Main(std::span<const std::string> words) {
   const std::string& first = words[0];
   if (first == "--help" || first == "-h" || first == "help") {
     if (first == "help" && words.size() > 1) {
-      for (const Command* command : AllCommands()) {
-        if (command->name == words[1]) {
-          Print(CommandHelp(*command));
-          return kExitOk;
-        }
-      }
+      const Command* command = FindCommand(words[1]);
+      if (!command) return UnknownCommand(words[1]);
+      Print(CommandHelp(*command));
+      return kExitOk;
     }
     Print(ProgramHelp());
     return kExitOk;
@@ -93,11 +103,8 @@ int Main(std::span<const std::string> words) {
     return kExitOk;
   }
   if (first == "/r") return RunCommand(RefreshCommand(), words.subspan(1), RunScheduledRefresh);
-  for (const Command* command : AllCommands()) {
-    if (command->name == first) return RunCommand(*command, words.subspan(1));
-  }
-  Print("tidewell: unknown command '" + first + "'\nTry 'tidewell --help'.\n", stderr);
-  return kExitUsage;
+  if (const Command* command = FindCommand(first)) return RunCommand(*command, words.subspan(1));
+  return UnknownCommand(first);
 }
 
 }  // namespace

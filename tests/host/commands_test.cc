@@ -266,6 +266,9 @@ TEST_F(CommandsTest, HelpVersionAndUsageErrors) {
   }
   EXPECT_EQ(test::RunTidewell({}).status, 2);
   EXPECT_EQ(test::RunTidewell({"frobnicate"}).status, 2);
+  run = test::RunTidewell({"help", "frobnicate"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(FirstLine(run.err), "tidewell: unknown command 'frobnicate'");
   EXPECT_EQ(test::RunTidewell({"add"}).status, 2);
   EXPECT_EQ(test::RunTidewell({"add", "a", "b", "c"}).status, 2);
   EXPECT_EQ(test::RunTidewell({"list", "--jsn"}).status, 2);
