@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
-
-#include "platform/error_text.h"
-#include "resources/strings.h"
 
 namespace tw::cli {
 
@@ -47,11 +43,6 @@ bool ParseArguments(const Command& command, std::span<const std::string> words, 
 }
 
 void Print(std::string_view text, FILE* to) { std::fwrite(text.data(), 1, text.size(), to); }
-
-std::string ErrorTextOf(Error e) {
-  const std::optional<std::string_view> text = ErrorText(e.code());
-  return std::string(text ? *text : LoadString(str::kUnknownError));
-}
 
 std::string Pad(std::string text, size_t width) {
   if (text.size() < width) text.resize(width, ' ');

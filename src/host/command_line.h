@@ -52,8 +52,6 @@ int RunScheduledRefresh(const Arguments& args);
 void PrintError(const Command& command, std::string_view text);
 // Writes the text to standard output, or to `to`.
 void Print(std::string_view text, FILE* to = stdout);
-// The sentence for an error number ("Unknown error." when there is none).
-std::string ErrorTextOf(Error e);
 // The text padded with spaces to `width` bytes (longer text stays as it is).
 std::string Pad(std::string text, size_t width);
 

@@ -7,6 +7,7 @@
 #include "checking/options.h"
 #include "host/command_line.h"
 #include "host/option_values.h"
+#include "host/user_message.h"
 #include "platform/settings_store.h"
 
 namespace tw::cli {

@@ -9,6 +9,7 @@
 #include "host/page_functions.h"
 #include "host/refresh.h"
 #include "host/refresh_progress.h"
+#include "host/user_message.h"
 #include "platform/process.h"
 
 namespace tw::cli {

@@ -8,6 +8,7 @@
 
 #include "host/command_line.h"
 #include "host/page_listing.h"
+#include "host/user_message.h"
 #include "pagedb/page_folder.h"
 #include "platform/file_time.h"
 #include "platform/settings_store.h"

@@ -1,26 +1,16 @@
 #include "host/page_listing.h"
 
 #include <algorithm>
-#include <optional>
-#include <string_view>
 
 #include "foundation/ascii.h"
+#include "host/user_message.h"
 #include "pagedb/error_log.h"
 #include "pagedb/page_file.h"
 #include "pagedb/title.h"
-#include "platform/error_text.h"
 #include "platform/file_system.h"
 #include "resources/strings.h"
 
 namespace tw {
-namespace {
-
-std::string ReadErrorText(Error e) {
-  const std::optional<std::string_view> text = ErrorText(e.code());
-  return std::string(text ? *text : LoadString(str::kUnknownError));
-}
-
-}  // namespace
 
 std::string StoredErrorText(uint32_t status, uint32_t errorCode) {
   Result<std::string> text = PageErrorText(status, errorCode);
@@ -45,10 +35,10 @@ Result<std::vector<ListedPage>> ListPages(const std::string& folder) {
       }
     } else {
       // As the page database lists a page file it cannot read: in error with the reason.
-      page.read_error = summary.error();
+      const Error read_error = summary.error();
       page.header.status = StatusSystemError;
-      page.header.errorCode = page.read_error.code();
-      page.error_text = ReadErrorText(page.read_error);
+      page.header.errorCode = read_error.code();
+      page.error_text = ErrorTextOf(read_error);
     }
     pages.push_back(std::move(page));
   }

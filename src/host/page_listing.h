@@ -33,7 +33,6 @@ struct ListedPage {
   // error in `errorCode`.
   PageHeader header;
   std::string address;
-  Error read_error;        // why the page file could not be read, if it could not
   std::string error_text;  // the stored error's text, or why the file could not be read
   bool in_error() const { return header.errorCode != 0; }
 };

@@ -27,4 +27,9 @@ void ShowMessage(uint32_t string_id, Error reason) {
   std::fflush(stderr);
 }
 
+std::string ErrorTextOf(Error e) {
+  const std::optional<std::string_view> text = ErrorText(e.code());
+  return std::string(text ? *text : LoadString(str::kUnknownError));
+}
+
 }  // namespace tw
