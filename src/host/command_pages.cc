@@ -28,17 +28,13 @@ int RunOpen(const Arguments& args) {
 }
 
 int RefreshWith(const Arguments& args, bool scheduled) {
-  if (!args.Has("--progress")) {
-    // As the schedule runs it: the page function alone, which shows nothing.
-    if (scheduled) return RefreshPDB() == kRefreshDone ? kExitOk : kExitFailed;
-    if (Error e = RefreshPages(nullptr)) {
-      PrintError(RefreshCommand(), "the pages could not be checked: " + ErrorTextOf(e));
-      return kExitFailed;
-    }
-    return kExitOk;
-  }
+  const bool show_progress = args.Has("--progress");
+  // As the schedule runs it: the page function alone, which shows nothing.
+  if (scheduled && !show_progress) return RefreshPDB() == kRefreshDone ? kExitOk : kExitFailed;
   Error outcome;
-  {
+  if (!show_progress) {
+    outcome = RefreshPages(nullptr);
+  } else {
     RefreshProgress progress(IsTerminal(STDERR_FILENO));
     outcome = RefreshPages(&progress);
     if (!outcome && !InterruptReceived()) progress.Finish();
