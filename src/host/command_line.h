@@ -24,10 +24,10 @@ struct Arguments {
 
 struct Command {
   std::string_view name;
-  std::string_view synopsis;  // what follows the name in a usage line
-  std::string_view summary;   // one line for the program's help
-  std::string_view help;      // the rest of the command's help
-  std::vector<std::string_view> flags;
+  std::string_view synopsis{};  // what follows the name in a usage line
+  std::string_view summary;     // one line for the program's help
+  std::string_view help;        // the rest of the command's help
+  std::vector<std::string_view> flags{};
   size_t min_operands = 0;
   size_t max_operands = 0;
   int (*run)(const Arguments& args) = nullptr;

@@ -145,7 +145,6 @@ const Command& OptionCommand() {
       .summary = "Show or set the checking options.",
       .help = help,
       .flags = {"--unset"},
-      .min_operands = 0,
       .max_operands = 2,
       .run = RunOption,
   };

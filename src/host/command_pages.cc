@@ -98,7 +98,6 @@ const Command& OpenCommand() {
       .help =
           "Opens the address stored in the page file with xdg-open. A FILE without a folder\n"
           "is looked for in the current directory. The page's updated flag stays as it is.\n",
-      .flags = {},
       .min_operands = 1,
       .max_operands = 1,
       .run = RunOpen,
@@ -109,7 +108,6 @@ const Command& OpenCommand() {
 const Command& RefreshCommand() {
   static const Command command{
       .name = "refresh",
-      .synopsis = "",
       .summary = "Check all pages once.",
       .help =
           "Checks every page of the page folder once and returns when the check is over. Pages\n"
@@ -125,8 +123,6 @@ const Command& RefreshCommand() {
           "  --progress   show the check while it runs (on a terminal) and sum it up at the end:\n"
           "               the pages that became updated and the pages in error\n",
       .flags = {"--progress"},
-      .min_operands = 0,
-      .max_operands = 0,
       .run = RunRefresh,
   };
   return command;

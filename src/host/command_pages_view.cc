@@ -243,8 +243,6 @@ const Command& ListCommand() {
           "           null)}]}; times are FILETIME values (100 ns since 1601-01-01 UTC, 0 = "
           "none)\n",
       .flags = {"--json"},
-      .min_operands = 0,
-      .max_operands = 0,
       .run = RunList,
   };
   return command;
