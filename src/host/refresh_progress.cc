@@ -4,16 +4,12 @@
 #include <map>
 
 #include "foundation/worker_thread.h"
+#include "host/command_line.h"
 
 namespace tw::cli {
 namespace {
 
 constexpr auto kRedrawPeriod = std::chrono::milliseconds(250);
-
-void PrintToError(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-}
 
 std::string Plural(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -31,9 +27,9 @@ class RefreshProgress::Ticker final : public WorkerThread {
   int Run() override {
     SignalStarted();
     do {
-      PrintToError("\r" + progress_.RunningLine() + "\x1b[K");
+      Print("\r" + progress_.RunningLine() + "\x1b[K", stderr);
     } while (!stop_event().Wait(kRedrawPeriod));
-    PrintToError("\r\x1b[K");
+    Print("\r\x1b[K", stderr);
     return 0;
   }
 
@@ -68,8 +64,9 @@ std::string RefreshProgress::RunningLine() const {
 void RefreshProgress::Finish() {
   ticker_.reset();
   if (!started_) {
-    PrintToError("Another process is checking the pages in " + folder_ +
-                 "; this refresh left them to it.\n");
+    Print(
+        "Another process is checking the pages in " + folder_ + "; this refresh left them to it.\n",
+        stderr);
     return;
   }
   Result<std::vector<ListedPage>> after = ListPages(folder_);
@@ -94,10 +91,10 @@ void RefreshProgress::Finish() {
   }
   const auto seconds =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start_);
-  PrintToError("Checked " + Plural(after->size(), "page", "pages") + " in " +
-               std::to_string(seconds.count()) + " s: " + std::to_string(updated_count) +
-               " newly updated, " + std::to_string(error_count) + " in error.\n" + updated +
-               errors);
+  Print("Checked " + Plural(after->size(), "page", "pages") + " in " +
+            std::to_string(seconds.count()) + " s: " + std::to_string(updated_count) +
+            " newly updated, " + std::to_string(error_count) + " in error.\n" + updated + errors,
+        stderr);
 }
 
 }  // namespace tw::cli
