@@ -48,7 +48,7 @@ int PageOpen(const std::string& path) {
   }
   // A page file may come from anywhere; only a web address goes to the opener, which would
   // otherwise run whatever a local path or another scheme names.
-  if (page->header.addressLength == 0 || !HasHttpScheme(page->address)) {
+  if (!HasHttpScheme(page->address)) {
     ShowMessage(str::kCouldNotLoadPage);
     return kPageFunctionFailed;
   }
