@@ -5,7 +5,6 @@
 // Input: a record count byte, that many 12-byte records (index, kind, count as little-endian
 // u32), then the previous and the new document separated by the first "\n===\n".
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -13,10 +12,6 @@
 #include "smartupdate/compare.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) ::abort();
-}
 
 uint32_t U32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |

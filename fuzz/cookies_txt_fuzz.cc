@@ -2,7 +2,6 @@
 // few addresses. No cookie list may carry a line break, and the lines handed to libcurl must read
 // back as the same records.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -10,10 +9,6 @@
 #include "fuzz_target.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) ::abort();
-}
 
 bool HasControl(std::string_view text) {
   for (char c : text) {

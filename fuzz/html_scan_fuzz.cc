@@ -1,21 +1,12 @@
 // Feeds arbitrary bytes to the scanning primitives. Every position they return must lie inside
 // the range they were given, and the element index must agree with SkipElement everywhere.
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "fuzz_target.h"
 #include "smartupdate/element_index.h"
 #include "smartupdate/frames.h"
 #include "smartupdate/html_scan.h"
-
-namespace {
-
-void Check(bool condition) {
-  if (!condition) ::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -32,10 +32,6 @@ const std::string& Folder() {
   return folder;
 }
 
-void Check(bool condition) {
-  if (!condition) ::abort();
-}
-
 bool SameMasks(const tw::MaskList& a, const tw::MaskList& b) {
   if (a.count() != b.count()) return false;
   for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y) {

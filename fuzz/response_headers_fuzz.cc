@@ -2,20 +2,11 @@
 // over what it read: dates moved to the local clock, the Content-Length check and the redirect
 // decision. A redirect that is followed must lead to a sane address.
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "checking/retrieval_rules.h"
 #include "fuzz_target.h"
 #include "platform/http_headers.h"
-
-namespace {
-
-void Check(bool condition) {
-  if (!condition) ::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -1,7 +1,6 @@
 // Feeds arbitrary bytes to the settings file parser. The text must come back unchanged, and an edit
 // must change the value it names and nothing else that was readable.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -9,10 +8,6 @@
 #include "platform/settings_file.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 constexpr std::string_view kKey = "SOFTWARE\\Orvanta\\Tidewell\\Options";
 constexpr std::string_view kOther = "SOFTWARE\\Orvanta\\Tidewell";
