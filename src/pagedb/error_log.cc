@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <random>
 
 #include "pagedb/folder_markers.h"
@@ -152,20 +153,27 @@ Result<bool> TakeErrorFiles(const std::string& folder, PageEventSink& sink) {
   if (found->empty()) return false;
 
   auto chain = std::make_unique<ErrorChain>();
+  bool taken = false;
   for (const FoundFile& f : *found) {
+    // Read-only: closing a file opened for writing would tell the folder watch it changed, and
+    // wake every reconciling process again. The "err" lock keeps other takers out, and writers
+    // publish error files whole.
     Result<File> file =
         File::Open(JoinPath(folder, f.name),
-                   OpenOptions{Access::kRead, Share::kNone, Disposition::kOpenExisting});
+                   OpenOptions{Access::kRead, Share::kRead, Disposition::kOpenExisting});
     if (!file.ok()) continue;  // still being written, or gone: the next reconciliation sees it
     Result<uint64_t> size = file->Size();
     if (!size.ok()) continue;
+    std::optional<std::string> text;
     if (*size <= kMaxErrorTextLength) {
-      std::string text(static_cast<size_t>(*size), '\0');
-      if (file->ReadExact(text.data(), text.size())) continue;  // unreadable now: left for later
-      chain->Append(std::make_unique<ErrorRecord>(std::move(text)));
+      text.emplace(static_cast<size_t>(*size), '\0');
+      if (file->ReadExact(text->data(), text->size())) continue;  // unreadable now: left for later
     }
-    // Taken (or too long to be a message): removed while we still hold it.
-    (void)file->Unlink();
+    // Taken (or too long to be a message) only once removed: a file that stays would otherwise
+    // be shown again, and count as a change, at every reconciliation.
+    if (file->Unlink()) continue;
+    taken = true;
+    if (text) chain->Append(std::make_unique<ErrorRecord>(std::move(*text)));
   }
   if (!chain->empty()) {
     PageEvent event;
@@ -173,7 +181,7 @@ Result<bool> TakeErrorFiles(const std::string& folder, PageEventSink& sink) {
     event.errors = std::move(chain);
     (void)sink.SendToFirstTaker(std::move(event));  // nobody taking it loses only the texts
   }
-  return true;
+  return taken;
 }
 
 Result<std::string> PageErrorText(uint32_t status, uint32_t errorCode) {

@@ -39,9 +39,8 @@ void ReportError(const std::string& folder, PageEventSink* sink, Error error);
 
 // Takes the waiting error files of the folder and delivers their texts as one chain (event 5).
 // Does nothing while the sink has no subscriber for error texts (mask 0x100) or another process
-// is taking. True when files
-// were found. A file another process is still writing, or one that cannot be read, stays for the
-// next time.
+// is taking. True when a file was taken (read and removed). A file another process holds, or one
+// that cannot be read or removed, stays for the next time.
 Result<bool> TakeErrorFiles(const std::string& folder, PageEventSink& sink);
 
 // The text shown for a page's stored error (`status`, `errorCode`), at most 259 bytes: the

@@ -147,6 +147,24 @@ TEST_F(PageDatabaseTest, ErrorFilesWaitForASubscriberThatShowsThem) {
   EXPECT_TRUE(FindFiles(folder_, ".twe")->empty());
 }
 
+TEST_F(PageDatabaseTest, AnErrorFileThatCannotBeTakenYetLeavesTheFolderQuiet) {
+  StartWithRecorder();
+  const std::string held = JoinPath(folder_, ErrorFileName(12345));
+  test::ChildProcess holder = test::ChildProcess::SpawnHelper({"hold-file", held, "exclusive"});
+  ASSERT_EQ(holder.ReadLine(), "ready");
+  Settle("Seen");  // reconciled since the file arrived
+  const int reconciled = events_.Count(pe::kFolderUnlocked);
+  const int signalled = log_->list_changed;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_LT(events_.Count(pe::kFolderUnlocked) - reconciled, 5);
+  EXPECT_LT(log_->list_changed - signalled, 5);
+
+  // Once let go, it is taken after all.
+  holder.Kill(SIGKILL);
+  holder.Wait();
+  EXPECT_TRUE(test::WaitFor([&] { return !PathExists(held); }));
+}
+
 TEST_F(PageDatabaseTest, AnotherProcessAddingRewritingAndDeletingGivesOneEventEach) {
   StartWithRecorder();
   ASSERT_EQ(Helper({"add-page", folder_, "News", "http://news.org/"}), 0);
