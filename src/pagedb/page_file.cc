@@ -188,6 +188,20 @@ Error MoveWriteTimePast(File& file, FileTime before) {
   return file.SetLastWriteTime(FileTime{before.ticks + 1});
 }
 
+// Writes the header (as version 1) over the first bytes of a page file held exclusively, moves its
+// last-write time forward and closes it.
+Error WriteHeaderAndClose(File& file, PageHeader header) {
+  header.version = kPageFileVersion;
+  const PageHeaderBytes bytes = EncodePageHeader(header);
+  Result<FileTime> before = file.LastWriteTime();
+  if (Error e = file.Seek(0)) return e;
+  if (Error e = file.WriteAll(bytes.data(), bytes.size())) return e;
+  if (before.ok()) {
+    if (Error e = MoveWriteTimePast(file, *before)) return e;
+  }
+  return file.Close();
+}
+
 // Holds the page's current file (when there is one) exclusively while a new one is written and
 // published, so that a writer fails while anyone has the page open and nobody sees a part.
 Error PublishPage(const std::string& path, CreateMode mode,
@@ -330,16 +344,7 @@ Error WritePageHeader(const std::string& folder, const std::string& title,
       File::Open(PagePath(folder, title),
                  OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways});
   if (!file.ok()) return file.error();
-  PageHeader to_write = header;
-  to_write.version = kPageFileVersion;
-  const PageHeaderBytes bytes = EncodePageHeader(to_write);
-  Result<FileTime> before = file->LastWriteTime();
-  if (Error e = file->Seek(0)) return e;
-  if (Error e = file->WriteAll(bytes.data(), bytes.size())) return e;
-  if (before.ok()) {
-    if (Error e = MoveWriteTimePast(*file, *before)) return e;
-  }
-  return file->Close();
+  return WriteHeaderAndClose(*file, header);
 }
 
 Error CreatePageFile(const std::string& folder, const std::string& title,
@@ -419,10 +424,20 @@ Error ResetPage(const std::string& folder, const std::string& title, const std::
 }
 
 Error ClearUpdated(const std::string& folder, const std::string& title) {
-  Result<PageHeader> header = ReadPageHeader(folder, title);
-  if (!header.ok()) return header.error();
-  header->updated = 0;
-  return WritePageHeader(folder, title, *header);
+  // Read and written back under one open that shares nothing: a page replaced, renamed or deleted
+  // between a read and a second open would get a stale header, or be made again as a bare one.
+  Result<File> file =
+      File::Open(PagePath(folder, title),
+                 OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenExisting});
+  if (!file.ok()) return file.error();
+  PageHeaderBytes bytes{};
+  if (Error e = file->ReadExact(bytes.data(), bytes.size())) {
+    return e.code() == err::kHandleEof ? Error(err::kInvalidData) : e;
+  }
+  PageHeader header = DecodePageHeader(bytes);
+  if (header.version != kPageFileVersion) return Error(err::kInvalidData);
+  header.updated = 0;
+  return WriteHeaderAndClose(*file, header);
 }
 
 Error RenamePage(const std::string& folder, const std::string& old_title,

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "page_bytes.h"
 #include "pagedb/page_file.h"
 #include "pagedb/title.h"
@@ -10,6 +13,12 @@
 
 namespace tw {
 namespace {
+
+Error ErrorOf(const Error& e) { return e; }
+template <class T>
+Error ErrorOf(const Result<T>& r) {
+  return r.ok() ? Error() : r.error();
+}
 
 class PageFileTest : public ::testing::Test {
  protected:
@@ -302,6 +311,37 @@ TEST_F(PageFileTest, WritersAndReadersExcludeEachOther) {
   EXPECT_EQ(Get("Busy"), FullPage());
   ASSERT_TRUE(WritePage(folder(), record).ok());
   EXPECT_EQ(ReadPageSummary(folder(), "Busy")->address, "http://new.org");
+}
+
+// A page rewritten or deleted while its updated flag is being cleared keeps its new pieces, or
+// stays deleted: the cleared header is always the one read from the same file.
+TEST_F(PageFileTest, ClearingUpdatedNeverMixesWithARewriteOrADeletion) {
+  std::atomic<bool> done{false};
+  std::thread clearer([&] {
+    while (!done) (void)ClearUpdated(folder(), "Busy");
+  });
+  PageRecord record;
+  record.title = "Busy";
+  record.SetAddress("http://busy.org");
+  record.updated = 1;
+  // Whoever meets the clearer holding the page tries again, as a check pass would.
+  auto retried = [](auto operation) {
+    for (;;) {
+      auto result = operation();
+      if (ErrorOf(result).code() != err::kSharingViolation) return result;
+    }
+  };
+  for (int i = 0; i < 500 && !HasFailure(); ++i) {
+    record.SetContent(std::string(1 + i % 3 * 100, static_cast<char>('a' + i % 26)));
+    ASSERT_TRUE(retried([&] { return WritePage(folder(), record); }).ok());
+    Result<std::unique_ptr<PageRecord>> back = retried([&] { return ReadPage(folder(), "Busy"); });
+    ASSERT_TRUE(back.ok()) << "round " << i << ": error " << back.error().code();
+    EXPECT_EQ((*back)->content, record.content) << "round " << i;
+    ASSERT_TRUE(retried([&] { return DeletePage(folder(), "Busy"); }).ok());
+    EXPECT_FALSE(PathExists(PageFile("Busy"))) << "round " << i;
+  }
+  done = true;
+  clearer.join();
 }
 
 TEST_F(PageFileTest, AddingMarksTheAddressAndOnlyARealDeletionUnmarksIt) {
