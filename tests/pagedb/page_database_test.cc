@@ -234,25 +234,34 @@ TEST_F(PageDatabaseTest, NewlyUpdatedPagesAreAnnouncedOnceUnlessReNotifyIsOn) {
   };
   int changes = 0;
   auto wait_change = [&] { ASSERT_TRUE(events_.WaitForCount(pe::kPageChanged, "U", ++changes)); };
+  // The announcement follows the change event at the end of the same reconciliation.
+  auto wait_announced = [&](size_t n) {
+    ASSERT_TRUE(test::WaitFor([&] { return events_.Texts(pe::kNewlyUpdated).size() >= n; }));
+  };
 
   write("1", "1000", "a");
   wait_change();
+  wait_announced(1);
   EXPECT_EQ(events_.Texts(pe::kNewlyUpdated), std::vector<std::string>{"U http://U.org/"});
   write("1", "1000", "b");  // still updated, same time
   wait_change();
   write("1", "2000", "c");  // a new time, but PageReNotify is off
   wait_change();
+  Settle("Quiet");  // that reconciliation is over
   EXPECT_EQ(events_.Texts(pe::kNewlyUpdated).size(), 1u);
 
   ASSERT_TRUE(store_.WriteDword(OptionsKey(), option::kPageReNotify, 1).ok());
   ASSERT_TRUE(test::WaitFor([&] { return db_->settings().re_notify(); }));
   write("1", "3000", "d");
   wait_change();
+  wait_announced(2);
   EXPECT_EQ(events_.Texts(pe::kNewlyUpdated).size(), 2u);
   write("0", "3000", "e");
   wait_change();
   write("1", "3000", "f");  // updated again after being cleared
   wait_change();
+  wait_announced(3);
+  Settle("Done");
   EXPECT_EQ(events_.Texts(pe::kNewlyUpdated).size(), 3u);
 }
 
