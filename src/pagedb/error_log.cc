@@ -17,7 +17,6 @@
 namespace tw {
 namespace {
 
-constexpr std::string_view kErrorFileSuffix = ".twe";
 constexpr uint32_t kFirstNumber = 10000;
 constexpr uint32_t kNumberRange = 90000;
 constexpr size_t kMaxMessageStringLength = 200;

@@ -20,6 +20,8 @@
 
 namespace tw {
 
+inline constexpr std::string_view kErrorFileSuffix = ".twe";
+
 // Writes an error file: string 151 followed by the error's text and a line break, or string 150
 // when the error has no text; or the string `message_id`. Fails with 80 when two numbers in a row
 // are taken.

@@ -38,7 +38,6 @@ PageEvent EventWithoutData(uint16_t code) {
   return event;
 }
 
-constexpr std::string_view kErrorFileSuffix = ".twe";
 // Every so often a reconciliation looks up every page file, not only those the folder watch
 // named, in case a change came without a notification (a network file system, say).
 constexpr auto kFullScanInterval = std::chrono::minutes(1);
