@@ -1,15 +1,25 @@
 #include "pagedb/title.h"
 
+#include "platform/file_system.h"
+
 namespace tw {
 
-size_t MaxTitleLength(std::string_view folder) {
-  return folder.size() >= 254 ? 0 : 254 - folder.size();
-}
+namespace {
+
+// What a page file path holds besides folder and title: the separator, the suffix and the
+// terminating zero.
+constexpr size_t kPathRoomForTitle = kMaxPathLength - 1 - kPageFileSuffix.size() - 1;
 
 bool IsForbiddenTitleChar(char c) {
   const auto byte = static_cast<unsigned char>(c);
   if (byte >= 1 && byte <= 31) return true;
   return std::string_view("\"*/:<>?\\|").find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+size_t MaxTitleLength(std::string_view folder) {
+  return folder.size() >= kPathRoomForTitle ? 0 : kPathRoomForTitle - folder.size();
 }
 
 TitleProblem CheckTitle(std::string_view title, std::string_view folder) {
@@ -49,12 +59,8 @@ std::string CutUtf8(std::string_view text, size_t max_bytes) {
   return std::string(text.substr(0, end));
 }
 
-std::string PagePath(std::string_view folder, std::string_view title) {
-  std::string path(folder);
-  if (path.empty() || path.back() != '/') path += '/';
-  path += title;
-  path += kPageFileSuffix;
-  return path;
+std::string PagePath(const std::string& folder, std::string_view title) {
+  return JoinPath(folder, title) + std::string(kPageFileSuffix);
 }
 
 std::string TitleOfFileName(std::string_view file_name) {

@@ -18,7 +18,6 @@ enum class TitleProblem { kNone, kEmpty, kInvalidCharacter, kTooLong };
 
 // The longest title a page in `folder` may have (0 when the folder path is already too long).
 size_t MaxTitleLength(std::string_view folder);
-bool IsForbiddenTitleChar(char c);
 TitleProblem CheckTitle(std::string_view title, std::string_view folder);
 // The title made usable as a file name: 1-31, * and ? become #; / : \ and | become -;
 // " becomes '; < becomes [; > becomes ].
@@ -26,7 +25,7 @@ std::string MakeTitleUsable(std::string_view title);
 // The text cut to at most max_bytes bytes, without splitting a UTF-8 sequence.
 std::string CutUtf8(std::string_view text, size_t max_bytes);
 // folder + "/" + title + ".twp".
-std::string PagePath(std::string_view folder, std::string_view title);
+std::string PagePath(const std::string& folder, std::string_view title);
 // The title of a page file name: the name without the part from its last dot on.
 std::string TitleOfFileName(std::string_view file_name);
 
