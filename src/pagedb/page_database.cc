@@ -55,11 +55,10 @@ bool IsRelevantName(std::string_view name) {
 // The list keeps what a summary read when loading holds (header, title, address): content, masks
 // and frames stay in the file, and their lengths go with them.
 void KeepSummaryOnly(PageRecord& page) {
-  page.content.clear();
+  page.ClearContent();
   page.content.shrink_to_fit();
   page.masks.Clear();
   page.frames.Clear();
-  page.contentLength = 0;
   page.SyncCounts();
 }
 

@@ -95,11 +95,6 @@ void PageRecord::SetAddress(std::string text) {
   addressLength = StoredAddressLength(address);
 }
 
-void PageRecord::ClearAddress() {
-  address.clear();
-  addressLength = 0;
-}
-
 void PageRecord::SetContent(std::string bytes) {
   content = std::move(bytes);
   contentLength = static_cast<uint32_t>(content.size());

@@ -98,7 +98,6 @@ struct FrameEntry : ListNode<FrameEntry> {
 
   void SetAddress(std::string text);
   void SetContent(std::string bytes);
-  void ClearContent() { SetContent({}); }
   bool has_address() const { return addressLength != 0; }
 };
 
@@ -123,7 +122,6 @@ struct PageRecord : PageHeader, ListNode<PageRecord> {
 
   // Setters that keep the header's lengths and counts in step with the owned pieces.
   void SetAddress(std::string text);
-  void ClearAddress();
   void SetContent(std::string bytes);
   void ClearContent() { SetContent({}); }
   void SyncCounts();
