@@ -97,11 +97,6 @@ class PageFileReader {
   uint64_t remaining_;
 };
 
-// The address as the file can hold it: a longer one would not fit its 16-bit length.
-std::string_view StoredAddress(const std::string& address) {
-  return std::string_view(address).substr(0, kMaxStoredAddressBytes);
-}
-
 // Serialises the pieces of a page file into an open file, through a buffer for the small pieces.
 class PageFileWriter {
  public:
@@ -116,7 +111,7 @@ class PageFileWriter {
   }
   // The text and its terminating zero.
   void Address(const std::string& address) {
-    buffer_.append(StoredAddress(address));
+    buffer_.append(StorableAddress(address));
     buffer_.push_back('\0');
   }
   void Masks(const MaskList& masks) {
@@ -147,7 +142,7 @@ class PageFileWriter {
 };
 
 uint16_t AddressLengthOf(bool has_address, const std::string& address) {
-  return has_address ? static_cast<uint16_t>(StoredAddress(address).size() + 1) : 0;
+  return has_address ? StoredAddressLength(address) : 0;
 }
 
 // The header a record is written with: its own fields, with version 1 and the lengths and counts

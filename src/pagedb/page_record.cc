@@ -7,18 +7,21 @@
 namespace tw {
 namespace {
 
-// Address lengths are stored in 16 bits with the terminating zero; longer text is cut, as a
-// stored length could not describe it.
-uint16_t StoredAddressLength(const std::string& text) {
-  return static_cast<uint16_t>(std::min<size_t>(text.size() + 1, UINT16_MAX));
-}
-
-std::string CutToStorable(std::string text) {
-  if (text.size() > kMaxStoredAddressBytes) text.resize(kMaxStoredAddressBytes);
-  return text;
+void SetStoredAddress(std::string text, std::string& address, uint16_t& length) {
+  address = std::move(text);
+  address.resize(StorableAddress(address).size());
+  length = StoredAddressLength(address);
 }
 
 }  // namespace
+
+std::string_view StorableAddress(std::string_view address) {
+  return address.substr(0, kMaxStoredAddressBytes);
+}
+
+uint16_t StoredAddressLength(std::string_view address) {
+  return static_cast<uint16_t>(StorableAddress(address).size() + 1);
+}
 
 PageHeaderBytes EncodePageHeader(const PageHeader& h) {
   std::string out;
@@ -81,8 +84,7 @@ FrameEntry::FrameEntry(const FrameEntry& other)
       masks(CloneList(other.masks)) {}
 
 void FrameEntry::SetAddress(std::string text) {
-  address = CutToStorable(std::move(text));
-  addressLength = StoredAddressLength(address);
+  SetStoredAddress(std::move(text), address, addressLength);
 }
 
 void FrameEntry::SetContent(std::string bytes) {
@@ -91,8 +93,7 @@ void FrameEntry::SetContent(std::string bytes) {
 }
 
 void PageRecord::SetAddress(std::string text) {
-  address = CutToStorable(std::move(text));
-  addressLength = StoredAddressLength(address);
+  SetStoredAddress(std::move(text), address, addressLength);
 }
 
 void PageRecord::SetContent(std::string bytes) {
@@ -121,8 +122,7 @@ void ClearRecord(PageRecord& record) {
 }
 
 void PageSummary::SetAddress(std::string text) {
-  address = CutToStorable(std::move(text));
-  header.addressLength = StoredAddressLength(address);
+  SetStoredAddress(std::move(text), address, header.addressLength);
 }
 
 std::unique_ptr<PageRecord> CopyForEvent(const PageRecord& record) {

@@ -38,6 +38,12 @@ inline constexpr uint16_t kPageFileVersion = 1;
 // Stored lengths of addresses are 16 bits and count the terminating zero.
 inline constexpr size_t kMaxStoredAddressBytes = UINT16_MAX - 1;
 
+// The part of an address a page file can hold; longer text is cut, as a stored length could not
+// describe it.
+std::string_view StorableAddress(std::string_view address);
+// The length a page file stores for the address: its storable part and the terminating zero.
+uint16_t StoredAddressLength(std::string_view address);
+
 struct PageHeader {
   uint16_t version = kPageFileVersion;
   uint8_t updated = 0;
