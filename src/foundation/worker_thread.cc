@@ -51,7 +51,10 @@ bool WorkerThread::Create() {
 void WorkerThread::Stop() {
   {
     std::lock_guard lock(mutex_);
-    if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) {
+    // No thread, or one that another Stop is joining: nothing to wait for here (and the worker
+    // itself must never wait for the lifecycle lock that its joiner holds).
+    if (!thread_.joinable()) return;
+    if (thread_.get_id() == std::this_thread::get_id()) {
       stop_event_.Set();  // a thread cannot join itself; it ends when its Run sees the stop
       return;
     }

@@ -13,15 +13,18 @@
 namespace tw::test {
 
 ChildProcess ChildProcess::Spawn(const std::vector<std::string>& argv) {
+  // Everything the child needs is made before the fork: a child of a process with threads may
+  // only make async-signal-safe calls, and an allocation could wait forever for a lock that
+  // another thread held at the moment of the fork.
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
   int pipe_fds[2];
   if (::pipe2(pipe_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     ::dup2(pipe_fds[1], STDOUT_FILENO);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
     ::execv(args[0], args.data());
     ::_exit(127);
   }
