@@ -2,7 +2,9 @@
 // database reads it when it starts and hands it to its request threads.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "checking/cookie_jar.h"
@@ -12,6 +14,9 @@ namespace tw {
 struct RequestContext {
   std::string user_agent;
   std::shared_ptr<CookieJar> cookies;  // null: no cookies are ever sent
+  // How long one request may take in all, its redirects included; none: the transfer deadline
+  // of the request thread's time-out (TransferDeadlineFor). Tests make it short.
+  std::optional<std::chrono::milliseconds> request_deadline;
 
   // The user agent from the settings store (ReadUserAgent) and the cookie sources of the user:
   // the cookies.txt named by the settings store and the default Firefox profile's database.

@@ -116,10 +116,13 @@ int RequestThread::Run() {
 }
 
 void RequestThread::Fetch() {
+  const std::chrono::milliseconds timeout(timeout_ms_);
+  const auto deadline = std::chrono::steady_clock::now() +
+                        context_->request_deadline.value_or(TransferDeadlineFor(timeout));
   std::string current = address_;
   bool first_turn = true;
   for (;;) {
-    FetchOnce(current, first_turn);
+    FetchOnce(current, first_turn, deadline);
     if (result_ != kRequestFollowRedirect) return;
     if (StopRequested() || cancel_event_.IsSet()) {
       result_ = kRequestFailure;
@@ -168,7 +171,8 @@ void RequestThread::KeepEngineCookies(const std::vector<std::string>& engine_lin
   engine_records_ = CookieSet(std::move(records)).records();
 }
 
-void RequestThread::FetchOnce(const std::string& address, bool first_turn) {
+void RequestThread::FetchOnce(const std::string& address, bool first_turn,
+                              std::chrono::steady_clock::time_point deadline) {
   body_.reset();
   last_modified_ = {};
   expires_ = {};
@@ -181,6 +185,10 @@ void RequestThread::FetchOnce(const std::string& address, bool first_turn) {
     request.head_only = head_only_;
     request.user_agent = context_->user_agent;
     request.timeout = std::chrono::milliseconds(timeout_ms_);
+    // What is left of the request's own; a transfer past it fails at once.
+    request.deadline = std::max(
+        std::chrono::milliseconds(0),
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
     // Always a fresh copy from the server, and no Accept line: any type will do.
     request.headers = {"Pragma: no-cache", "Cache-Control: no-cache", "Accept:"};
     AddCookies(request, first_turn);

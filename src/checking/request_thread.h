@@ -3,7 +3,9 @@
 // The check scheduler owns a pool of these and drives each from its own thread:
 //   1. PostRequest(address, head_only, library_cookies) while done_event() is set. The thread
 //      fetches the address with GET or HEAD, follows up to 6 redirects (301, 302, 303) and sets
-//      done_event() when the outcome is ready.
+//      done_event() when the outcome is ready. The time-out bounds connecting and every wait for
+//      data; the request as a whole, redirects included, ends by its deadline (TransferDeadlineFor
+//      the time-out), so a server that trickles fails it with 12002 like a time-out.
 //   2. Wait for done_event(), alone or among other events (WaitForAny), or test IsDone().
 //   3. Read the outcome: result() and code(), status(), last_modified(), expires(),
 //      redirect_kind(); take the body (TakeBody) and a permanent redirect's target
@@ -20,6 +22,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -53,7 +56,8 @@ class RequestThread final : public WorkerThread {
   explicit RequestThread(std::shared_ptr<const RequestContext> context);
   ~RequestThread() override;
 
-  // Applies to connecting and to inactivity; set by the pool from the Timeout option while idle.
+  // Applies to connecting and to inactivity, and gives the request's deadline; set by the pool
+  // from the Timeout option while idle.
   void set_timeout_ms(uint32_t timeout_ms) { timeout_ms_ = timeout_ms; }
   uint32_t timeout_ms() const { return timeout_ms_; }
 
@@ -92,7 +96,8 @@ class RequestThread final : public WorkerThread {
 
  private:
   void Fetch();
-  void FetchOnce(const std::string& address, bool first_turn);
+  void FetchOnce(const std::string& address, bool first_turn,
+                 std::chrono::steady_clock::time_point deadline);
   // Explicit mode: the lookup's Cookie header; library mode: the engine's cookies for this turn.
   void AddCookies(HttpTransferRequest& request, bool first_turn);
   void KeepEngineCookies(const std::vector<std::string>& engine_lines);

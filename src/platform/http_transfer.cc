@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <openssl/x509_vfy.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -32,6 +33,7 @@ struct TransferState {
   const HttpTransferRequest* request = nullptr;
   HttpResponse response;
   Clock::time_point last_activity;
+  size_t header_bytes = 0;  // of every block so far
   bool connected = false;
   bool headers_invalid = false;
   bool over_cap = false;
@@ -42,6 +44,11 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* state = static_cast<TransferState*>(user);
   const size_t n = size * count;
   state->last_activity = Clock::now();
+  state->header_bytes += n;
+  if (state->header_bytes > kMaxHeaderBytes) {
+    state->headers_invalid = true;
+    return 0;
+  }
   try {
     ResponseHeaders& headers = state->response.headers;
     headers.AddLine(std::string_view(data, n));
@@ -74,6 +81,15 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return 0;
   }
   try {
+    if (n > body.capacity() - body.size()) {
+      // Grown by doubling, as append would, but never past the cap; reserve() would round up to
+      // double the old capacity, while a fresh string takes exactly what it is given.
+      std::string grown;
+      grown.reserve(
+          std::min(std::max(body.capacity() * 2, body.size() + n), state->request->max_body));
+      grown.append(body);
+      body.swap(grown);
+    }
     body.append(data, n);
   } catch (const std::bad_alloc&) {
     state->out_of_memory = true;
@@ -105,6 +121,10 @@ struct HttpTransfer::Handles {
   }
 };
 
+std::chrono::milliseconds TransferDeadlineFor(std::chrono::milliseconds timeout) {
+  return std::max(timeout * kTransferDeadlineTimeouts, kMinTransferDeadline);
+}
+
 HttpTransfer::HttpTransfer() { GlobalInit(); }
 
 HttpTransfer::~HttpTransfer() = default;
@@ -131,6 +151,8 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
   TransferState state;
   state.request = &request;
   state.last_activity = Clock::now();
+  const Clock::time_point deadline =
+      state.last_activity + request.deadline.value_or(TransferDeadlineFor(request.timeout));
 
   curl_slist* list = nullptr;
   for (const std::string& line : request.headers) {
@@ -214,16 +236,24 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
       code = CURLE_ABORTED_BY_CALLBACK;
       break;
     }
-    int wait_ms = kConnectingPollMs;
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline) {
+      code = CURLE_OPERATION_TIMEDOUT;
+      break;
+    }
+    std::chrono::milliseconds wait = std::chrono::milliseconds(kConnectingPollMs);
     if (state.connected) {
       const auto idle =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - state.last_activity);
+          std::chrono::duration_cast<std::chrono::milliseconds>(now - state.last_activity);
       if (idle >= request.timeout) {
         code = CURLE_OPERATION_TIMEDOUT;
         break;
       }
-      wait_ms = static_cast<int>((request.timeout - idle).count());
+      wait = request.timeout - idle;
     }
+    // Rounded up, so that the wait does not end just short of the deadline and spin.
+    wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+    const int wait_ms = static_cast<int>(wait.count());
     curl_waitfd extra{};
     unsigned extra_count = 0;
     if (cancel) {
@@ -247,6 +277,8 @@ Result<HttpResponse> HttpTransfer::Perform(const HttpTransferRequest& request,
       code = CURLE_FILESIZE_EXCEEDED;
     } else if (state.headers_invalid) {
       code = CURLE_WEIRD_SERVER_REPLY;
+    } else if (code == CURLE_OUT_OF_MEMORY && state.connected && state.response.received.IsZero()) {
+      code = CURLE_WEIRD_SERVER_REPLY;  // how libcurl reports a header line past its cap
     }
     long verify = 0;
     curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify);

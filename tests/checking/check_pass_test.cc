@@ -217,6 +217,56 @@ TEST_P(PoolSizeTest, EachPageGetsItsOwnOutcome) {
 
 INSTANTIATE_TEST_SUITE_P(Pools, PoolSizeTest, ::testing::Values(1u, 2u, 6u));
 
+TEST_F(CheckPassTest, AServerThatTricklesCostsItsPageTheDeadlineAndHoldsNothingElse) {
+  // Headers at once, then a byte every 200 ms for as long as anyone listens: never idle for the
+  // time-out, never done.
+  test::RawHttpServer trickling([](test::RawConnection& c) {
+    c.ReadRequest();
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+    while (c.Pause(milliseconds(200)) && c.Send("x")) {
+    }
+  });
+  ASSERT_TRUE(AddPageWithDefaults(folder_, "trickling", trickling.Url("/"), {}).ok());
+  for (int i = 0; i < 19; ++i) {
+    const std::string path = "/p" + std::to_string(i);
+    server_.Serve(path, 200, Html(path));
+    AddPage("page " + std::to_string(i), path);
+  }
+  const milliseconds deadline(3000);
+  auto context = std::make_shared<RequestContext>(*context_);
+  context->request_deadline = deadline;
+  context_ = context;
+  // One request at a time, as by default: every other page waits for the trickling one, or
+  // follows it.
+  std::unique_ptr<CheckThread> thread = MakeThread(1, 1000);
+
+  std::atomic<bool> ended{false};
+  bool passed = false;
+  const auto start = std::chrono::steady_clock::now();
+  std::thread pass([&] {
+    passed = thread->RunOnce().ok();
+    ended = true;
+  });
+  const bool in_time = test::WaitFor([&] { return ended.load(); }, deadline + seconds(10));
+  const auto took = std::chrono::steady_clock::now() - start;
+  if (!in_time) thread->SignalStop();
+  pass.join();
+
+  ASSERT_TRUE(in_time);
+  EXPECT_GE(took, deadline);
+  EXPECT_TRUE(passed);
+  std::unique_ptr<PageRecord> slow = Page("trickling");
+  EXPECT_EQ(slow->status, StatusSystemError);
+  EXPECT_EQ(slow->errorCode, err::kInternetTimeout);
+  EXPECT_EQ(slow->contentLength, 0u);
+  for (int i = 0; i < 19; ++i) {
+    std::unique_ptr<PageRecord> page = Page("page " + std::to_string(i));
+    EXPECT_EQ(page->status, StatusNone) << i;
+    EXPECT_EQ(page->content, Html("/p" + std::to_string(i))) << i;
+  }
+  EXPECT_TRUE(LockIsFree());
+}
+
 TEST_F(CheckPassTest, HeaderTimesDecideWhatIsStoredAndHowPagesAreCheckedLater) {
   const std::string yesterday = HttpDate(AddSeconds(Now(), -86400));
   std::string modified = yesterday;

@@ -209,6 +209,40 @@ TEST_F(RequestThreadTest, SlowAndEndlessServersFailWithoutHangingOrExhaustingMem
   EXPECT_FALSE(thread.TakeBody());
 }
 
+TEST_F(RequestThreadTest, TheDeadlineBoundsTheWholeRequestItsRedirectsIncluded) {
+  // Every answer takes 300 ms, well within the time-out; six redirects and the page take two.
+  TestHttpServer server;
+  for (int i = 0; i < 7; ++i) {
+    server.On("/r" + std::to_string(i),
+              [&server, i](const httplib::Request&, httplib::Response& res) {
+                server.Pause(milliseconds(300));
+                if (i < 6) {
+                  res.status = 302;
+                  res.set_header("Location", "/r" + std::to_string(i + 1));
+                } else {
+                  res.set_content("arrived", "text/plain");
+                }
+              });
+  }
+  auto context = std::make_shared<RequestContext>(*context_);
+  context->request_deadline = milliseconds(1000);
+  RequestThread hurried(context);
+  hurried.set_timeout_ms(1000);
+  Fetch(hurried, server.Url("/r0"));
+  EXPECT_EQ(hurried.result(), kRequestFailure);
+  EXPECT_EQ(hurried.code(), err::kInternetTimeout);
+  EXPECT_GE(hurried.redirect_count(), 1u);
+  EXPECT_LT(hurried.redirect_count(), 6u);
+  EXPECT_FALSE(hurried.TakeBody());
+
+  context->request_deadline = milliseconds(10000);
+  RequestThread patient(context);
+  patient.set_timeout_ms(1000);
+  Fetch(patient, server.Url("/r0"));
+  EXPECT_EQ(patient.result(), kRequestSuccess);
+  EXPECT_EQ(patient.TakeBody(), "arrived");
+}
+
 TEST_F(RequestThreadTest, ExplicitCookiesAreTheLookupsAndLibraryCookiesTheEngines) {
   test::Sandbox sandbox;
   test::WriteFileBytes(sandbox.Sub("cookies.txt"),

@@ -5,6 +5,7 @@
 #include <openssl/x509_vfy.h>
 
 #include <chrono>
+#include <thread>
 
 #include "support/http_test_server.h"
 #include "support/raw_http_server.h"
@@ -62,7 +63,15 @@ TEST(HttpTransferTest, SendsTheRequestAsGivenAndReadsTheResponse) {
   EXPECT_EQ(server.connection_count(), 1u);  // the connection was kept for the second request
 }
 
-TEST(HttpTransferTest, TheTimeOutMeasuresInactivityNotTheWholeTransfer) {
+// How long a failing transfer took.
+template <typename F>
+milliseconds Timed(F&& perform) {
+  const auto start = std::chrono::steady_clock::now();
+  perform();
+  return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
+}
+
+TEST(HttpTransferTest, TheTimeOutMeasuresInactivityAndTheDeadlineTheWholeTransfer) {
   RawHttpServer stalling([](RawConnection& c) {
     c.ReadRequest();
     c.Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc");
@@ -76,12 +85,126 @@ TEST(HttpTransferTest, TheTimeOutMeasuresInactivityNotTheWholeTransfer) {
       if (!c.Pause(milliseconds(100)) || !c.Send("x")) return;
     }
   });
+  // A byte every 100 ms for as long as anyone listens: into the body, or into a header line that
+  // never ends.
+  RawHttpServer endless([](RawConnection& c) {
+    const std::string head = c.ReadRequest();
+    c.Send(head.find("/header") != std::string::npos
+               ? "HTTP/1.1 200 OK\r\nX-Slow: "
+               : "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+    while (c.Pause(milliseconds(100)) && c.Send("x")) {
+    }
+  });
   HttpTransfer transfer;
   EXPECT_EQ(FailureOf(transfer.Perform(Get(stalling.Url("/"), milliseconds(300)), nullptr)),
             err::kInternetTimeout);
-  Result<HttpResponse> slow = transfer.Perform(Get(trickling.Url("/"), milliseconds(400)), nullptr);
-  ASSERT_TRUE(slow.ok()) << FailureOf(slow);
-  EXPECT_EQ(slow->body, "xxxxxxxxxx");
+
+  HttpTransferRequest slow = Get(trickling.Url("/"), milliseconds(400));
+  slow.deadline = milliseconds(3000);
+  Result<HttpResponse> steady = transfer.Perform(slow, nullptr);
+  ASSERT_TRUE(steady.ok()) << FailureOf(steady);
+  EXPECT_EQ(steady->body, "xxxxxxxxxx");
+
+  // The body never stops coming, so only the deadline ends it. A header line is no progress
+  // until it ends, so one that never does is a stall as well.
+  for (const std::string path : {"/body", "/header"}) {
+    HttpTransferRequest request = Get(endless.Url(path), milliseconds(400));
+    request.deadline = milliseconds(1000);
+    uint32_t failure = 0;
+    const milliseconds took =
+        Timed([&] { failure = FailureOf(transfer.Perform(request, nullptr)); });
+    EXPECT_EQ(failure, err::kInternetTimeout) << path;
+    if (path == "/body") {
+      EXPECT_GE(took, milliseconds(1000));
+    }
+    EXPECT_LT(took, milliseconds(6000)) << path;
+  }
+}
+
+TEST(HttpTransferTest, CancelEndsATransferAtOnceWhileBytesKeepComing) {
+  RawHttpServer endless([](RawConnection& c) {
+    c.ReadRequest();
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+    while (c.Pause(milliseconds(50)) && c.Send("x")) {
+    }
+  });
+  Event cancel(EventReset::kManual);
+  std::thread canceller([&] {
+    if (test::WaitFor([&] { return endless.requests().size() == 1; })) {
+      std::this_thread::sleep_for(milliseconds(200));  // well into the body
+    }
+    cancel.Set();
+  });
+  HttpTransferRequest request = Get(endless.Url("/"), milliseconds(30000));
+  request.deadline = milliseconds(60000);
+  HttpTransfer transfer;
+  uint32_t failure = 0;
+  const milliseconds took = Timed([&] { failure = FailureOf(transfer.Perform(request, &cancel)); });
+  canceller.join();
+  EXPECT_EQ(failure, err::kInternetOperationCancelled);
+  EXPECT_LT(took, milliseconds(10000));
+}
+
+// Whatever a server sends, one transfer holds no more than its caps, and what goes past them is
+// an invalid response (or, for the body, the out-of-memory failure).
+TEST(HttpTransferTest, ServersThatSwellTheResponseAreCutOffAtTheCaps) {
+  RawHttpServer swelling([](RawConnection& c) {
+    const std::string head = c.ReadRequest();
+    auto asked = [&](const char* path) {
+      return head.find(std::string(" ") + path + " ") != std::string::npos;
+    };
+    if (asked("/fields")) {
+      if (!c.Send("HTTP/1.1 200 OK\r\n")) return;
+      for (int i = 0;
+           c.Send("X-Field-" + std::to_string(i) + ": " + std::string(1000, 'v') + "\r\n"); ++i) {
+      }
+    } else if (asked("/line")) {
+      if (!c.Send("HTTP/1.1 200 OK\r\nX-Long: ")) return;
+      while (c.Send(std::string(4096, 'a'))) {
+      }
+    } else if (asked("/interim")) {
+      while (c.Send("HTTP/1.1 100 Continue\r\nX-More: yes\r\n\r\n")) {
+      }
+    } else {
+      // In two pieces, so that the body has to grow once it has begun.
+      const size_t length = asked("/at-cap") ? 1000 : 1001;
+      if (!c.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n" +
+                  std::string(600, 'b')) ||
+          !c.Pause(milliseconds(50))) {
+        return;
+      }
+      c.Send(std::string(length - 600, 'b'));
+    }
+  });
+  HttpTransfer transfer;
+  for (const char* path : {"/fields", "/line", "/interim"}) {
+    EXPECT_EQ(FailureOf(transfer.Perform(Get(swelling.Url(path)), nullptr)),
+              err::kHttpInvalidServerResponse)
+        << path;
+  }
+  HttpTransferRequest request = Get(swelling.Url("/at-cap"));
+  request.max_body = 1000;
+  Result<HttpResponse> at_cap = transfer.Perform(request, nullptr);
+  ASSERT_TRUE(at_cap.ok()) << FailureOf(at_cap);
+  EXPECT_EQ(at_cap->body.size(), 1000u);
+  EXPECT_LE(at_cap->body.capacity(), 1000u);  // grown to the cap, not past it
+  request.url = swelling.Url("/past-cap");
+  EXPECT_EQ(FailureOf(transfer.Perform(request, nullptr)), err::kNotEnoughMemory);
+}
+
+TEST(HttpTransferTest, ServersThatNeverAnswerTimeOutWhileConnectingOrWaiting) {
+  // Takes what comes (a request, or a TLS client hello) and says nothing.
+  RawHttpServer mute([](RawConnection& c) { c.WaitForPeerClose(milliseconds(20000)); });
+  HttpTransfer transfer;
+  for (const std::string& url :
+       {mute.Url("/"), "https://127.0.0.1:" + std::to_string(mute.port()) + "/"}) {
+    uint32_t failure = 0;
+    const milliseconds took =
+        Timed([&] { failure = FailureOf(transfer.Perform(Get(url, milliseconds(300)), nullptr)); });
+    EXPECT_EQ(failure, err::kInternetTimeout) << url;
+    EXPECT_LT(took, milliseconds(5000)) << url;
+  }
+  EXPECT_EQ(mute.connection_count(), 2u);
 }
 
 TEST(HttpTransferTest, BrokenPeersGiveTheNetworkErrorNumbers) {
