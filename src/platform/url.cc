@@ -92,4 +92,23 @@ bool HasHttpScheme(std::string_view address) {
   return StartsWithIgnoreCase(address, "http://") || StartsWithIgnoreCase(address, "https://");
 }
 
+std::string PercentEncode(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                            (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
+    if (unreserved) {
+      out += c;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(c);
+    out += '%';
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0x0f];
+  }
+  return out;
+}
+
 }  // namespace tw

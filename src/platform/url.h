@@ -34,4 +34,9 @@ std::string LowerSchemeAndHost(std::string_view address);
 // True when the text begins, without regard to case, with "http://" or "https://".
 bool HasHttpScheme(std::string_view address);
 
+// The text made safe as one component of an address (a query value, say): every byte but the
+// unreserved ones (letters, digits, "-", ".", "_", "~") becomes "%" and two upper-case hex
+// digits, so "&", "=", "#", "+" and spaces can no longer change the address around it.
+std::string PercentEncode(std::string_view text);
+
 }  // namespace tw

@@ -36,5 +36,11 @@ TEST(UrlTest, LowersOnlySchemeAndHost) {
   EXPECT_FALSE(HasHttpScheme("ftp://x"));
 }
 
+TEST(UrlTest, PercentEncodesEverythingButTheUnreservedCharacters) {
+  EXPECT_EQ(PercentEncode("AZaz09-._~"), "AZaz09-._~");
+  EXPECT_EQ(PercentEncode("a b&c=d+e#f?g/h%"), "a%20b%26c%3Dd%2Be%23f%3Fg%2Fh%25");
+  EXPECT_EQ(PercentEncode(std::string("\xC3\xBC\x00\xFF", 4)), "%C3%BC%00%FF");
+}
+
 }  // namespace
 }  // namespace tw
