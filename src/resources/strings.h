@@ -16,6 +16,7 @@ namespace str {
 inline constexpr uint32_t kCaption = 100;  // "Tidewell"
 inline constexpr uint32_t kRootKey = 102;
 inline constexpr uint32_t kNotEnoughMemory = 130;
+inline constexpr uint32_t kAddressBookError = 133;
 inline constexpr uint32_t kErrorAddingPage = 134;
 inline constexpr uint32_t kErrorTalkingToBrowser = 135;
 inline constexpr uint32_t kInternalError = 136;
@@ -33,6 +34,9 @@ inline constexpr uint32_t kFolderInfoTip = 178;
 inline constexpr uint32_t kTooManyChanges = 180;
 inline constexpr uint32_t kPageErrorFormat = 205;
 inline constexpr uint32_t kCouldNotLoadPage = 206;
+inline constexpr uint32_t kEnterValue = 213;
+inline constexpr uint32_t kMailAddressFormat = 214;
+inline constexpr uint32_t kAddressBookCaption = 229;
 // HTTP status texts are at kHttpStatusBase + status.
 inline constexpr uint32_t kHttpStatusBase = 10000;
 }  // namespace str
