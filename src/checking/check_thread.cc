@@ -47,7 +47,7 @@ void CheckThread::ApplySchedule(uint32_t unit, uint32_t count) {
 void CheckThread::SignalNewPages() { new_pages_.Set(); }
 void CheckThread::SignalPageListChanged() { list_changed_.Set(); }
 void CheckThread::SignalStopChecking() { stop_checking_.Set(); }
-void CheckThread::SignalScheduledCheck() { scheduled_check_.Set(); }
+void CheckThread::SignalCheckNow() { scheduled_check_.Set(); }
 
 void CheckThread::InterruptFromSignal() {
   const int saved = errno;

@@ -2,7 +2,7 @@
 // the page database through CheckThreadControl.
 //
 // In service mode (Start) it sleeps until a pass is asked for: the scheduled-check event (the
-// online schedule's ScheduleTimer, or the Refresh command through SignalScheduledCheck) asks for a
+// online schedule's ScheduleTimer, or the Refresh command through SignalCheckNow) asks for a
 // pass over all pages, the new-pages event for one over pages never checked. A scheduled pass
 // that fails is reported through the error log and ends the thread; a failed new-pages pass is
 // reported and the thread waits on. In one-shot mode (RunOnce) it runs one pass over all pages
@@ -55,6 +55,8 @@ class CheckThread final : public WorkerThread, public CheckThreadControl {
   void SignalNewPages() override;
   void SignalPageListChanged() override;
   void SignalStopChecking() override;
+  // The Refresh command: a pass over all pages, as the schedule asks for one.
+  void SignalCheckNow() override;
   bool PassRunning() const override { return pass_running_.load(std::memory_order_relaxed); }
   bool Start() override;
   void SignalStop() override;
@@ -62,9 +64,6 @@ class CheckThread final : public WorkerThread, public CheckThreadControl {
   // One pass over all pages on a fresh thread; the pass's error when it failed (also reported
   // through the error log), 31 when the thread could not run.
   Error RunOnce() override;
-
-  // The Refresh command: a pass over all pages, as the schedule asks for one.
-  void SignalScheduledCheck();
 
   // For SIGINT and SIGTERM handlers; async-signal-safe (it writes to an eventfd). Every pass of
   // the process, running or still to come, ends at its next stop test as on the thread's stop

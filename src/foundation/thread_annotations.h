@@ -11,3 +11,4 @@
 #define TW_PT_GUARDED_BY(x) TW_THREAD_ANNOTATION(pt_guarded_by(x))
 #define TW_REQUIRES(...) TW_THREAD_ANNOTATION(requires_capability(__VA_ARGS__))
 #define TW_EXCLUDES(...) TW_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
+#define TW_NO_THREAD_SAFETY_ANALYSIS TW_THREAD_ANNOTATION(no_thread_safety_analysis)

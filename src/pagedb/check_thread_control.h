@@ -4,7 +4,8 @@
 //   before Start   SetEventSink (where checking-started events and errors go), SetPageFolder,
 //                  SetRequestSettings and ApplySchedule from the options
 //   Start          the thread in service mode, waited for until it runs
-//   while running  SignalNewPages, SignalPageListChanged, SignalStopChecking; PassRunning;
+//   while running  SignalNewPages, SignalPageListChanged, SignalStopChecking, SignalCheckNow;
+//                  PassRunning;
 //                  SetPageFolder, SetRequestSettings and ApplySchedule again when options change
 //   SignalStop     asks the thread to end without waiting (from the page database thread)
 //   Stop           ends the thread and waits for it
@@ -42,6 +43,8 @@ class CheckThreadControl {
   virtual void SignalPageListChanged() = 0;
   // The user asked to stop checking ("crs" seen while this process's pass runs).
   virtual void SignalStopChecking() = 0;
+  // The user asked for a check of all pages now (the Refresh command).
+  virtual void SignalCheckNow() = 0;
   // True while a pass of this process holds the folder's lock file.
   virtual bool PassRunning() const = 0;
 
@@ -62,6 +65,7 @@ class NoChecking final : public CheckThreadControl {
   void SignalNewPages() override {}
   void SignalPageListChanged() override {}
   void SignalStopChecking() override {}
+  void SignalCheckNow() override {}
   bool PassRunning() const override { return false; }
   bool Start() override { return true; }
   void SignalStop() override {}

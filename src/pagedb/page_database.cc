@@ -693,4 +693,6 @@ Error PageDatabase::ChangeFolder() {
 
 Error PageDatabase::RunCheckPassOnce() { return check_->RunOnce(); }
 
+void PageDatabase::CheckNow() { check_->SignalCheckNow(); }
+
 }  // namespace tw

@@ -84,6 +84,8 @@ class PageDatabase final : public PageEventSink {
   // One check pass over all pages on the check thread, returning when it has ended (the
   // unattended refresh). The pass's error, or 31 when it could not run.
   Error RunCheckPassOnce();
+  // Asks the running check thread for a pass over all pages now (the Refresh command).
+  void CheckNow();
 
   std::string page_folder() const;
   const CheckingSettings& settings() const { return settings_; }

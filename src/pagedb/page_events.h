@@ -89,6 +89,7 @@ struct PageRequest {
   std::string address;  // kind 0
   uint8_t result = 0;   // set when done: 1 when the operation succeeded, 0 when it failed
   uint32_t error = 0;   // the error number of a failure
+  uint64_t id = 0;      // the requester's own number, to know its request again
 };
 
 // One event with the data its code carries; move-only, since some data has one owner.

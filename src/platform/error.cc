@@ -39,6 +39,8 @@ Error Error::FromErrno(int e) {
       return Error(err::kBusy);
     case ENAMETOOLONG:
       return Error(err::kFilenameTooLong);
+    case EXDEV:
+      return Error(err::kNotSameDevice);
     case EIO:
       return Error(err::kIoDevice);
     default:

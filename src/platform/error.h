@@ -21,6 +21,7 @@ inline constexpr uint32_t kTooManyOpenFiles = 4;
 inline constexpr uint32_t kAccessDenied = 5;
 inline constexpr uint32_t kNotEnoughMemory = 8;
 inline constexpr uint32_t kInvalidData = 13;
+inline constexpr uint32_t kNotSameDevice = 17;
 inline constexpr uint32_t kNoMoreFiles = 18;
 inline constexpr uint32_t kWriteProtect = 19;
 inline constexpr uint32_t kGenFailure = 31;

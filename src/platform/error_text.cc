@@ -22,6 +22,7 @@ constexpr Entry kTexts[] = {
     // Also what a download larger than Tidewell accepts fails with.
     {err::kNotEnoughMemory, "Not enough memory, or the data is larger than Tidewell accepts."},
     {err::kInvalidData, "The file holds data that Tidewell cannot read."},
+    {err::kNotSameDevice, "The file cannot be moved to another disk."},
     {err::kNoMoreFiles, "There are no more files."},
     {err::kWriteProtect, "The disk is write-protected."},
     {err::kGenFailure, "A device or system error occurred."},

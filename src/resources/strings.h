@@ -1,8 +1,12 @@
-// The string table: every numbered text the system shows or stores, with its number.
+// The string table: every numbered text the system shows or stores, with its number, and the
+// user-facing texts that have no number.
 //
 // Texts are used exactly as they stand. Numbers matter beyond display: a page in error with
 // `status` 1 stores the number of its message in `errorCode`, and HTTP status texts live at
-// 10000 + status.
+// 10000 + status. A text without a number is never given one here, so that no invented number
+// can clash with a stored one.
+//
+// Constant data; any thread may read it.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +44,21 @@ inline constexpr uint32_t kAddressBookCaption = 229;
 // HTTP status texts are at kHttpStatusBase + status.
 inline constexpr uint32_t kHttpStatusBase = 10000;
 }  // namespace str
+
+// Texts of the page dialogs that the string table gives no number.
+namespace text {
+inline constexpr std::string_view kTitleTaken = "A page with this title already exists.";
+inline constexpr std::string_view kInvalidUrl = "This is an invalid URL.";
+inline constexpr std::string_view kOnlyHttp = "Only HTTP URL's are supported.";
+inline constexpr std::string_view kAddressRequired = "An address is required to add a page.";
+inline constexpr std::string_view kErrorSettingProperties =
+    "An error occurred while setting the properties for this page.";
+inline constexpr std::string_view kErrorDeletingPage = "An error occurred while deleting the page.";
+// The field checks: a number out of its range (filled with the bounds), and a text too long,
+// which is shown as it stands ("&d" is not replaced).
+inline constexpr std::string_view kValueOutOfRange = "Please enter a value between %d and %d.";
+inline constexpr std::string_view kTextTooLong = "Please enter a length less than &d.";
+}  // namespace text
 
 // The text with this number, or nullopt when the table has none.
 std::optional<std::string_view> FindString(uint32_t id);

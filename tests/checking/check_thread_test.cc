@@ -72,7 +72,7 @@ TEST_F(CheckThreadTest, AFailedScheduledPassEndsTheThreadAndAFailedNewPagesPassD
   thread->SignalNewPages();
   ASSERT_TRUE(test::WaitFor([&] { return error_files() == 1; }));
   EXPECT_FALSE(thread->ended_event().Wait(milliseconds(100)));
-  thread->SignalScheduledCheck();
+  thread->SignalCheckNow();
   EXPECT_TRUE(thread->ended_event().Wait(seconds(10)));
   EXPECT_EQ(thread->exit_code(), -1);
   EXPECT_EQ(error_files(), 2u);
@@ -89,7 +89,7 @@ TEST_F(CheckThreadTest, TheStopCheckingEventEndsAServicePassAsTheUserStop) {
   const std::string before = PageBytes("slow");
   auto thread = MakeThread();
   ASSERT_TRUE(thread->Start());
-  thread->SignalScheduledCheck();
+  thread->SignalCheckNow();
   ASSERT_TRUE(test::WaitFor([&] { return server_.request_count() == 1; }));
   EXPECT_TRUE(thread->PassRunning());
   thread->SignalStopChecking();
@@ -98,7 +98,7 @@ TEST_F(CheckThreadTest, TheStopCheckingEventEndsAServicePassAsTheUserStop) {
   EXPECT_EQ(PageBytes("slow"), before);
   // The thread waits on for the next pass.
   gate.Open();
-  thread->SignalScheduledCheck();
+  thread->SignalCheckNow();
   // Read while the pass may be writing it: a sharing violation only means "not yet".
   EXPECT_TRUE(test::WaitFor([&] {
     Result<std::unique_ptr<PageRecord>> page = ReadPage(folder_, "slow");

@@ -20,6 +20,7 @@ struct CheckThreadLog {
   std::atomic<int> new_pages{0};
   std::atomic<int> list_changed{0};
   std::atomic<int> stop_checking{0};
+  std::atomic<int> check_now{0};
   std::atomic<int> starts{0};
   std::atomic<int> runs{0};
   std::atomic<bool> pass_running{false};
@@ -52,6 +53,7 @@ class FakeCheckThread final : public CheckThreadControl {
   void SignalNewPages() override { ++log_->new_pages; }
   void SignalPageListChanged() override { ++log_->list_changed; }
   void SignalStopChecking() override { ++log_->stop_checking; }
+  void SignalCheckNow() override { ++log_->check_now; }
   bool PassRunning() const override { return log_->pass_running; }
   bool Start() override {
     ++log_->starts;

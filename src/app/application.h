@@ -1,0 +1,186 @@
+// Application: the one facade of a Tidewell process. Every front end (the command line, the
+// service, the native host) calls it and nothing below it, so that each thing is done one way.
+//
+// Shared objects. The application keeps the process's four shared-object holders: the page
+// database with its threads, the options watcher, the Smart History worker and the notification
+// thread (the last two keep a place for their workers, which do not exist yet). A Window (an
+// open UI connection, the extension's port) holds all four while it lives: the first window
+// starts them, the last one to close stops them. The page database holds the options watcher for
+// its own lifetime.
+//
+// Operations take and return values (values.h); a failure comes back as the exact message a
+// front end shows. Operations that act on one page work on the page folder's files, with or
+// without a window; adding through the Add Page dialog, quiet adds, imports and Check Now need
+// the page database, so they need a window. The one-shot operations (AddPageAtOnce,
+// OpenPageFile, RefreshAllPages) are the command line's: each builds a private page database for
+// the call and needs no window.
+//
+// Events. Subscribe hands out an RAII subscription; the page database's events reach it as values
+// (events.h) while a window holds the database.
+//
+// Threads: every member may be called from any thread, and several at once, except that the
+// destructor runs once every Window and Subscription is gone. Event handlers run on the page
+// database's thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/events.h"
+#include "app/option_schema.h"
+#include "app/values.h"
+#include "platform/error.h"
+
+namespace tw::app {
+
+struct AppConfig {
+  // The settings store; when unset, the user's own, opened when first needed.
+  std::optional<std::string> settings_path;
+  // The length of one minute of the online schedule (tests shorten it).
+  std::chrono::milliseconds schedule_minute = std::chrono::minutes(1);
+};
+
+// What a one-shot check pass tells a progress display.
+class RefreshObserver {
+ public:
+  virtual ~RefreshObserver() = default;
+  // The page folder, once found, before the check begins.
+  virtual void OnPageFolder(const std::string& folder) = 0;
+  // This check got the folder's lock and has begun. Called on the check thread.
+  virtual void OnCheckingStarted() = 0;
+};
+
+class Application {
+ public:
+  class Window;
+  class Subscription;
+  class Core;  // the inside, known to the facade's own files only
+
+  explicit Application(AppConfig config = {});
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // --- Shared objects -------------------------------------------------------------------------
+
+  // Holds the shared objects, starting them when this is the first window. Fails with the
+  // internal-error message when the page database cannot start.
+  Outcome<Window> OpenWindow();
+  bool page_database_running() const;
+
+  // --- Pages ----------------------------------------------------------------------------------
+
+  // Every page: from the running page database's list, else read from the page folder.
+  Outcome<PageList> ListPages();
+  Outcome<Page> GetPage(std::string_view title);
+  // The Add Page dialog's add: the address rules, the title rules and the duplicate test, in that
+  // order; an empty title is made from the address and "http://" put in front of an address
+  // without it. The page is added by the page database's request thread; RequestDone follows.
+  Outcome<AddedPage> AddPage(const NewPage& page);
+  // A page handed over without a dialog (a dropped shortcut, an import, a proposal): the title is
+  // cut to fit and numbered "2" to "9" when taken. When no title is free or a rule fails, the
+  // answer asks for the Add Page dialog instead.
+  Outcome<QuietAdd> AddPageQuietly(std::string_view title, std::string_view address);
+  // Copies a page file from elsewhere into the page folder (a request; RequestDone follows).
+  Outcome<uint64_t> ImportPageFile(const std::string& path);
+  // Renames a page: the invalid-title message for an empty, too long or invalid title, nothing
+  // for the same title, the taken message for another page's title (letter case aside, unless
+  // only the case changes).
+  Outcome<Done> RenamePage(std::string_view title, std::string_view new_title);
+  Outcome<Done> DeletePage(std::string_view title, DeleteMode mode);
+  // The page starts over with its address alone.
+  Outcome<Done> ResetPage(std::string_view title);
+  // The Properties dialog's OK: every check of the dialog, then a rename and new settings (which
+  // make the page start over); nothing is written when nothing changed.
+  Outcome<Done> SetPageProperties(const PageProperties& properties);
+  // The Smart Update Wizard's Finish: new settings from the answer; the page always starts over.
+  Outcome<Done> RunSmartUpdateWizard(std::string_view title, WizardAnswer answer,
+                                     int64_t wait_minutes);
+  // Clears the updated flag of an updated page; a page that is not updated is left alone.
+  Outcome<Done> ClearUpdated(std::string_view title);
+  // Clears the page's updated flag, then opens its address in the user's browser.
+  Outcome<Done> OpenPage(std::string_view title);
+  size_t MaxTitleLength();
+
+  // --- Checking -------------------------------------------------------------------------------
+
+  // A check of all pages now (needs a window).
+  Outcome<Done> CheckNow();
+  // Asks the check running on the page folder, in any process, to stop.
+  Outcome<Done> StopChecking();
+  // Whether a check pass runs on the page folder, as the page database last saw.
+  bool IsChecking() const;
+
+  // --- Events ---------------------------------------------------------------------------------
+
+  // A new subscriber with kPageEvents is told at once of loading, every page and, with
+  // kCheckingEvents, the checking state; then of every event of its classes.
+  Subscription Subscribe(uint32_t classes, EventHandler handler);
+
+  // --- One-shot operations of the command line -------------------------------------------------
+
+  // Adds one page with the new-page defaults, at once: without a title, the title is made from
+  // the address; an address that begins with neither "http://" nor "https://" (compared with
+  // case) gets "http://" in front. A taken title is numbered "2" to "9". The title the page got.
+  Outcome<std::string> AddPageAtOnce(std::string_view address, std::string_view title);
+  // Opens the address of the page file at `path` in the browser; the updated flag stays.
+  Outcome<Done> OpenPageFile(const std::string& path);
+  // One check of all pages, returning when it has ended; a check running in another process
+  // keeps the pages. The failure's error when it could not run.
+  Error RefreshAllPages(RefreshObserver* observer);
+  // One page file as stored, by its path.
+  Outcome<StoredPage> ReadPageFile(const std::string& path);
+
+  // --- Options --------------------------------------------------------------------------------
+
+  Outcome<std::vector<OptionState>> DescribeOptions();
+  // Stores the option's value given as text (the command line's words); kInvalidValue when the
+  // text is not a value of the option.
+  Outcome<Done> SetOptionFromText(const OptionDefinition& option, std::string_view text);
+  Outcome<Done> UnsetOption(const OptionDefinition& option);
+  // Where the settings are kept, for messages.
+  std::string settings_path();
+
+ private:
+  std::unique_ptr<Core> core_;
+};
+
+// A window's hold on the shared objects; releases them when destroyed.
+class Application::Window {
+ public:
+  Window(Window&&) noexcept;
+  Window& operator=(Window&&) noexcept;
+  ~Window();
+
+ private:
+  friend class Application;
+  struct Held;
+  explicit Window(std::unique_ptr<Held> held);
+  std::unique_ptr<Held> held_;
+};
+
+// An event subscription; no handler call runs after its destruction has returned.
+class Application::Subscription {
+ public:
+  Subscription() = default;
+  Subscription(Subscription&& other) noexcept;
+  Subscription& operator=(Subscription&& other) noexcept;
+  ~Subscription();
+  void Reset();
+
+ private:
+  friend class Application;
+  Subscription(Core* core, uint64_t id) : core_(core), id_(id) {}
+  Core* core_ = nullptr;
+  uint64_t id_ = 0;
+};
+
+// For SIGINT and SIGTERM handlers: every check pass of the process, running or still to come,
+// ends at its next stop test, leaving every page file whole. Async-signal-safe.
+void InterruptChecksFromSignal();
+
+}  // namespace tw::app

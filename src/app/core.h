@@ -1,0 +1,160 @@
+// The inside of the application facade, shared by its implementation files only. Core's members
+// may be called from any thread; locks are only ever taken in this order: the database lock,
+// the page database's subscriber lock, the state lock.
+#pragma once
+
+#ifndef TW_INSIDE_APP
+#error "app/core.h belongs to the application facade; front ends include app/application.h"
+#endif
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/application.h"
+#include "app/shared_holder.h"
+#include "checking/options_watcher.h"
+#include "foundation/thread_annotations.h"
+#include "pagedb/page_database.h"
+#include "pagedb/page_record.h"
+#include "platform/settings_store.h"
+
+namespace tw::app {
+
+// A shared object that does not exist yet (the Smart History worker, the notification thread):
+// its holder counts references and keeps the place.
+class SharedWorker {
+ public:
+  virtual ~SharedWorker() = default;
+};
+
+// The page database of the process, with the options watcher it holds for its lifetime.
+struct RunningDatabase {
+  SharedHolder<OptionsWatcher>::Reference watcher;  // first, so that it goes last
+  std::unique_ptr<PageDatabase> database;
+};
+
+struct Application::Window::Held {
+  // Taken in this order and given back in the reverse one.
+  SharedHolder<OptionsWatcher>::Reference options_watcher;
+  SharedHolder<SharedWorker>::Reference smart_history;
+  SharedHolder<RunningDatabase>::Reference page_database;
+  SharedHolder<SharedWorker>::Reference notifications;
+};
+
+class Application::Core {
+ public:
+  explicit Core(AppConfig config);
+  ~Core();
+
+  const AppConfig config;
+  // The settings store, opened once.
+  const Result<SettingsStore> store;
+
+  SharedHolder<OptionsWatcher> options_watcher;
+  SharedHolder<RunningDatabase> page_database;
+  SharedHolder<SharedWorker> smart_history;
+  SharedHolder<SharedWorker> notifications;
+
+  // The running page database, used under its lock: null while no window holds it.
+  class DatabaseAccess {
+   public:
+    explicit DatabaseAccess(Core& core) : lock_(core.database_mutex_), db_(core.database_) {}
+    PageDatabase* get() const { return db_; }
+    PageDatabase* operator->() const { return db_; }
+    explicit operator bool() const { return db_ != nullptr; }
+
+   private:
+    std::lock_guard<std::mutex> lock_;
+    PageDatabase* db_;
+  };
+
+  // The page folder: the running database's, else found (and made) from the options.
+  Result<std::string> PageFolder();
+  // The titles in use, folded: with `from_page_list` (the database runs), the page list's and
+  // those of adds under way, else the page files of the folder.
+  Result<std::set<std::string>> TakenTitleKeys(const std::string& folder, bool from_page_list);
+  // Whether a page of exactly that title exists.
+  bool PageExists(const std::string& folder, const std::string& title);
+
+  // Adds waiting for the request thread, so that their titles count as taken.
+  uint64_t NewRequestId();
+  void AddPending(uint64_t id, RequestKind kind, const std::string& title);
+  void RemovePending(uint64_t id);
+
+  // The mirror of the page database's list.
+  std::vector<Page> PagesSnapshot();
+  std::optional<Page> FindPage(const std::string& title);
+  bool checking();
+
+  uint64_t AddSubscriber(uint32_t classes, EventHandler handler);
+  void RemoveSubscriber(uint64_t id);
+
+ private:
+  struct Subscriber {
+    uint32_t classes = 0;
+    EventHandler handler;
+  };
+  struct Pending {
+    RequestKind kind = RequestKind::kAdd;
+    std::string title_key;
+  };
+
+  Result<std::unique_ptr<RunningDatabase>> StartDatabase();
+  void StopDatabase(RunningDatabase& running);
+  void UpdateMessageSubscription();
+  static void OnPageEvent(PageEvent& event, void* context);
+  static void OnMessageEvent(PageEvent& event, void* context);
+  void Handle(PageEvent& event);
+  void Dispatch(const AppEvent& event, uint32_t event_class) TW_REQUIRES(state_mutex_);
+
+  std::mutex database_mutex_;
+  PageDatabase* database_ TW_GUARDED_BY(database_mutex_) = nullptr;
+  bool messages_subscribed_ TW_GUARDED_BY(database_mutex_) = false;
+  // A second context for the subscription to message events, told apart from the first.
+  struct MessageContext {
+    Core* core;
+  } message_context_{this};
+
+  std::mutex state_mutex_;
+  std::map<std::string, Page> pages_ TW_GUARDED_BY(state_mutex_);
+  bool checking_ TW_GUARDED_BY(state_mutex_) = false;
+  std::map<uint64_t, Pending> pending_ TW_GUARDED_BY(state_mutex_);
+  std::map<uint64_t, Subscriber> subscribers_ TW_GUARDED_BY(state_mutex_);
+  size_t message_subscribers_ TW_GUARDED_BY(state_mutex_) = 0;
+  uint64_t next_id_ TW_GUARDED_BY(state_mutex_) = 1;
+};
+
+// A page as a front end shows it, from what the page file holds.
+Page PageFromStored(const std::string& title, const PageHeader& header, const std::string& address);
+// The sentence of a page's stored error, cut to what a page shows.
+std::string StoredErrorText(uint32_t status, uint32_t code);
+
+// A writer holds a page file for the moment it takes to replace it, and the page database reads
+// one for a moment; an operation that meets either is tried again a few times before it reports
+// the file as in use. `operation` returns an Error or a Result.
+inline Error ErrorOf(const Error& e) { return e; }
+template <class T>
+Error ErrorOf(const Result<T>& r) {
+  return r.error();
+}
+template <class Operation>
+auto RetryWhileInUse(Operation operation) {
+  constexpr int kRetries = 20;
+  constexpr auto kPause = std::chrono::milliseconds(25);
+  auto result = operation();
+  for (int i = 0; i < kRetries && ErrorOf(result).code() == err::kSharingViolation; ++i) {
+    std::this_thread::sleep_for(kPause);
+    result = operation();
+  }
+  return result;
+}
+
+}  // namespace tw::app

@@ -1,0 +1,184 @@
+#include "app/messages.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "platform/error_text.h"
+#include "resources/strings.h"
+
+namespace tw::app {
+namespace {
+
+UserMessage Numbered(Problem problem, uint32_t id, Icon icon, Field field = Field::kNone) {
+  UserMessage m;
+  m.problem = problem;
+  m.text = std::string(LoadString(id));
+  m.icon = icon;
+  m.string_id = id;
+  m.field = field;
+  return m;
+}
+
+UserMessage Unnumbered(Problem problem, std::string_view text, Icon icon,
+                       Field field = Field::kNone) {
+  UserMessage m;
+  m.problem = problem;
+  m.text = std::string(text);
+  m.icon = icon;
+  m.field = field;
+  return m;
+}
+
+UserMessage WithCause(UserMessage m, Error cause) {
+  m.cause = cause;
+  if (cause) {
+    if (std::optional<std::string_view> why = ErrorText(cause.code())) m.detail = *why;
+  }
+  return m;
+}
+
+}  // namespace
+
+std::string_view ProblemName(Problem problem) {
+  switch (problem) {
+    case Problem::kAddressRequired:
+      return "address-required";
+    case Problem::kInvalidAddress:
+      return "invalid-address";
+    case Problem::kNotHttp:
+      return "not-http";
+    case Problem::kInvalidTitle:
+      return "invalid-title";
+    case Problem::kTitleTaken:
+      return "title-taken";
+    case Problem::kOutOfRange:
+      return "out-of-range";
+    case Problem::kTooLong:
+      return "too-long";
+    case Problem::kAddFailed:
+      return "add-failed";
+    case Problem::kPropertiesFailed:
+      return "write-failed";
+    case Problem::kDeleteFailed:
+      return "delete-failed";
+    case Problem::kBrowserFailed:
+      return "browser-failed";
+    case Problem::kCouldNotLoadPage:
+      return "could-not-load-page";
+    case Problem::kNoSuchPage:
+      return "no-such-page";
+    case Problem::kInternal:
+      return "internal";
+    case Problem::kInvalidValue:
+      return "invalid-value";
+    case Problem::kFailed:
+      return "failed";
+  }
+  return "failed";
+}
+
+std::string_view FieldName(Field field) {
+  switch (field) {
+    case Field::kNone:
+      return "";
+    case Field::kTitle:
+      return "title";
+    case Field::kNewTitle:
+      return "newTitle";
+    case Field::kAddress:
+      return "address";
+    case Field::kCheckCount:
+      return "checkCount";
+    case Field::kWaitMinutes:
+      return "waitMinutes";
+    case Field::kOption:
+      return "option";
+  }
+  return "";
+}
+
+UserMessage InvalidTitleMessage(Field field) {
+  return Numbered(Problem::kInvalidTitle, str::kInvalidTitle, Icon::kWarning, field);
+}
+
+UserMessage TitleTakenMessage(Field field) {
+  return Unnumbered(Problem::kTitleTaken, text::kTitleTaken, Icon::kWarning, field);
+}
+
+UserMessage AddressRequiredMessage() {
+  return Unnumbered(Problem::kAddressRequired, text::kAddressRequired, Icon::kNone,
+                    Field::kAddress);
+}
+
+UserMessage InvalidAddressMessage() {
+  return Unnumbered(Problem::kInvalidAddress, text::kInvalidUrl, Icon::kWarning, Field::kAddress);
+}
+
+UserMessage NotHttpMessage() {
+  return Unnumbered(Problem::kNotHttp, text::kOnlyHttp, Icon::kWarning, Field::kAddress);
+}
+
+UserMessage OutOfRangeMessage(Field field, int64_t min, int64_t max) {
+  // The text's two "%d" take the bounds, and nothing else of it is a format.
+  std::string filled;
+  const std::string_view pattern = text::kValueOutOfRange;
+  int next = 0;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern.substr(i, 2) == "%d" && next < 2) {
+      filled += std::to_string(next++ == 0 ? min : max);
+      ++i;
+    } else {
+      filled.push_back(pattern[i]);
+    }
+  }
+  UserMessage m = Unnumbered(Problem::kOutOfRange, filled, Icon::kInformation, field);
+  m.range = std::make_pair(min, max);
+  return m;
+}
+
+UserMessage TooLongMessage(Field field) {
+  return Unnumbered(Problem::kTooLong, text::kTextTooLong, Icon::kInformation, field);
+}
+
+UserMessage AddFailedMessage(Error cause) {
+  return WithCause(Numbered(Problem::kAddFailed, str::kErrorAddingPage, Icon::kError), cause);
+}
+
+UserMessage PropertiesFailedMessage(Error cause) {
+  return WithCause(
+      Unnumbered(Problem::kPropertiesFailed, text::kErrorSettingProperties, Icon::kError), cause);
+}
+
+UserMessage DeleteFailedMessage(Error cause) {
+  return WithCause(Unnumbered(Problem::kDeleteFailed, text::kErrorDeletingPage, Icon::kError),
+                   cause);
+}
+
+UserMessage BrowserFailedMessage(Error cause) {
+  return WithCause(Numbered(Problem::kBrowserFailed, str::kErrorTalkingToBrowser, Icon::kError),
+                   cause);
+}
+
+UserMessage CouldNotLoadPageMessage(Error cause) {
+  return WithCause(Numbered(Problem::kCouldNotLoadPage, str::kCouldNotLoadPage, Icon::kError),
+                   cause);
+}
+
+UserMessage NoSuchPageMessage() {
+  return Numbered(Problem::kNoSuchPage, str::kInternalError, Icon::kError);
+}
+
+UserMessage InternalErrorMessage(Error cause) {
+  return WithCause(Numbered(Problem::kInternal, str::kInternalError, Icon::kError), cause);
+}
+
+UserMessage FailedMessage(std::string text, Error cause) {
+  return WithCause(Unnumbered(Problem::kFailed, text, Icon::kError), cause);
+}
+
+std::string ErrorSentence(Error e) {
+  const std::optional<std::string_view> text = ErrorText(e.code());
+  return std::string(text ? *text : LoadString(str::kUnknownError));
+}
+
+}  // namespace tw::app

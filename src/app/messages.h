@@ -1,0 +1,37 @@
+// The user-facing messages of the facade, made in one place from the texts of the string table
+// (resources/strings.h), each with its icon. Pure functions; any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/values.h"
+#include "platform/error.h"
+
+namespace tw::app {
+
+UserMessage InvalidTitleMessage(Field field);
+UserMessage TitleTakenMessage(Field field);
+UserMessage AddressRequiredMessage();
+UserMessage InvalidAddressMessage();
+UserMessage NotHttpMessage();
+// "Please enter a value between MIN and MAX." (information).
+UserMessage OutOfRangeMessage(Field field, int64_t min, int64_t max);
+// "Please enter a length less than &d." as it stands (information).
+UserMessage TooLongMessage(Field field);
+UserMessage AddFailedMessage(Error cause);
+UserMessage PropertiesFailedMessage(Error cause);
+UserMessage DeleteFailedMessage(Error cause);
+UserMessage BrowserFailedMessage(Error cause = Error());
+UserMessage CouldNotLoadPageMessage(Error cause = Error());
+UserMessage NoSuchPageMessage();
+UserMessage InternalErrorMessage(Error cause = Error());
+// A failure whose text is the caller's own ("the page folder cannot be found"), with the error's
+// sentence as its detail.
+UserMessage FailedMessage(std::string text, Error cause = Error());
+
+// The sentence for an error number ("Unknown error." when there is none).
+std::string ErrorSentence(Error e);
+
+}  // namespace tw::app

@@ -1,0 +1,204 @@
+// The values that go in and out of the application facade (application.h): pages as a front end
+// shows them, the facade's answers, and the user-facing message that every failure carries, so
+// that the command line, the service and the UI all show the same text with the same icon.
+//
+// Plain values: copied freely, safe to hand to any thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/file_time.h"
+
+namespace tw::app {
+
+// The icon of a message box.
+enum class Icon { kNone, kError, kWarning, kInformation, kQuestion };
+
+// What went wrong, as a stable word for machines (ProblemName).
+enum class Problem {
+  kAddressRequired,   // "An address is required to add a page."
+  kInvalidAddress,    // "This is an invalid URL."
+  kNotHttp,           // "Only HTTP URL's are supported."
+  kInvalidTitle,      // the invalid-title message
+  kTitleTaken,        // "A page with this title already exists."
+  kOutOfRange,        // "Please enter a value between %d and %d.", filled in
+  kTooLong,           // "Please enter a length less than &d."
+  kAddFailed,         // "An error occurred while adding the page."
+  kPropertiesFailed,  // "An error occurred while setting the properties for this page."
+  kDeleteFailed,      // "An error occurred while deleting the page."
+  kBrowserFailed,     // "An error occurred while communicating with the web browser."
+  kCouldNotLoadPage,  // "Could not load the page."
+  kNoSuchPage,        // a page the facade does not know: the internal-error message
+  kInternal,          // the internal-error message
+  kInvalidValue,      // an option value the option cannot take (the command line's words)
+  kFailed,            // an operation failed; the message says which
+};
+std::string_view ProblemName(Problem problem);
+
+// The field of a request that a message is about, so that a dialog can put the focus there.
+enum class Field {
+  kNone,
+  kTitle,
+  kNewTitle,
+  kAddress,
+  kCheckCount,
+  kWaitMinutes,
+  kOption,  // the option named in `option`
+};
+std::string_view FieldName(Field field);
+
+// A failure as the user sees it: the exact text of a message box titled "Tidewell", its icon, the
+// string-table number when the text has one, and what lies behind it.
+struct UserMessage {
+  Problem problem = Problem::kFailed;
+  std::string text;
+  Icon icon = Icon::kError;
+  std::optional<uint32_t> string_id;
+  Field field = Field::kNone;
+  std::string option;                                // with Field::kOption: the option's name
+  std::optional<std::pair<int64_t, int64_t>> range;  // kOutOfRange: the bounds
+  Error cause;         // the system error behind the failure, when there is one
+  std::string detail;  // the sentence for `cause` ("" when none)
+};
+
+// The result of a facade operation: a value, or the message to show.
+template <class T>
+class [[nodiscard]] Outcome {
+ public:
+  Outcome(T value) : state_(std::move(value)) {}                // NOLINT: implicit by design
+  Outcome(UserMessage message) : state_(std::move(message)) {}  // NOLINT: implicit by design
+
+  bool ok() const { return state_.index() == 0; }
+  T& value() & { return std::get<0>(state_); }
+  const T& value() const& { return std::get<0>(state_); }
+  T&& value() && { return std::get<0>(std::move(state_)); }
+  T* operator->() { return &value(); }
+  const T* operator->() const { return &value(); }
+  T& operator*() & { return value(); }
+  const T& operator*() const& { return value(); }
+  // The message; only for an outcome that is not ok().
+  const UserMessage& message() const { return std::get<1>(state_); }
+
+ private:
+  std::variant<T, UserMessage> state_;
+};
+
+// The value of an operation that returns nothing but success.
+struct Done {};
+
+// The error of a page's last check, as shown beside it.
+struct PageError {
+  uint32_t status = 0;  // 1 a message number, 2 a system error, 3 an HTTP status, 4 rechecking
+  uint32_t code = 0;
+  std::string text;  // at most kMaxPageErrorText bytes
+};
+inline constexpr size_t kMaxPageErrorText = 200;
+
+// One page as a front end shows it.
+struct Page {
+  std::string title;
+  std::string address;
+  bool updated = false;
+  bool pending = false;  // a placeholder for a page being added
+  std::optional<PageError> error;
+  FileTime updated_time;
+  FileTime last_modified;
+  FileTime expires;
+  bool smart_update = false;
+  bool ignore_last_modified = false;
+  bool ignore_expires = false;
+  uint32_t check_count = 0;   // only with Smart Update on, else 0
+  uint32_t wait_seconds = 0;  // only with Smart Update on, else 0
+
+  bool operator==(const Page&) const = default;
+};
+
+struct PageList {
+  std::vector<Page> pages;  // by title, letter case aside, then exactly
+  std::string folder;
+  size_t max_title_length = 0;
+};
+
+// A page file as stored, field by field, for a look at one file.
+struct StoredMask {
+  uint32_t index = 0;
+  uint32_t kind = 0;
+  uint32_t count = 0;
+};
+struct StoredFrame {
+  uint32_t wait_seconds = 0;
+  FileTime last_modified;
+  FileTime expires;
+  std::optional<std::string> address;
+  uint32_t content_length = 0;
+  std::vector<StoredMask> masks;
+};
+struct StoredPage {
+  std::string title;
+  uint32_t version = 0;
+  uint32_t updated = 0;
+  uint32_t status = 0;
+  uint32_t error_code = 0;
+  std::string error_text;  // the text of the stored error ("" without one)
+  uint32_t ignore_last_modified = 0;
+  uint32_t ignore_expires = 0;
+  uint32_t smart_update = 0;
+  uint32_t check_count = 0;
+  uint32_t wait_seconds = 0;
+  uint32_t measured_wait = 0;
+  FileTime updated_time;
+  FileTime last_modified;
+  FileTime expires;
+  std::optional<std::string> address;
+  uint32_t content_length = 0;
+  std::vector<StoredMask> masks;
+  std::vector<StoredFrame> frames;
+};
+
+// What the Add Page dialog hands over.
+struct NewPage {
+  std::string title;  // empty: made from the address
+  std::string address;
+};
+
+// A page being added: the request that will add it and the placeholder to show meanwhile.
+struct AddedPage {
+  uint64_t request_id = 0;
+  std::string title;
+  std::string address;
+  Page placeholder;
+};
+
+// A quiet add either goes ahead, or needs the Add Page dialog to settle title and address.
+struct QuietAdd {
+  std::optional<AddedPage> added;  // empty: show the dialog with `title` and `address`
+  std::string title;
+  std::string address;
+};
+
+// What the Properties dialog hands over.
+struct PageProperties {
+  std::string title;      // the page
+  std::string new_title;  // the title it is to have
+  std::string address;
+  bool smart_update = false;
+  int64_t check_count = 0;   // 0 to 20
+  int64_t wait_minutes = 0;  // 0 to 30
+  bool ignore_last_modified = false;
+  bool ignore_expires = false;
+};
+
+// The Smart Update Wizard's answer about one page.
+enum class WizardAnswer { kUpdating, kNotUpdating };
+
+// How a page is deleted.
+enum class DeleteMode { kToTrash, kPermanently };
+
+}  // namespace tw::app
