@@ -33,8 +33,8 @@
 
 #include "checking/check_thread.h"
 #include "html_corpus.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 
 namespace tw {
 namespace {

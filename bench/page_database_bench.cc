@@ -16,10 +16,10 @@
 #include <string>
 #include <thread>
 
-#include "checking/options.h"
 #include "pagedb/page_database.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
+#include "settings/checking_options.h"
 
 namespace tw {
 namespace {

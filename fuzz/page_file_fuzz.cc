@@ -10,8 +10,8 @@
 #include <string>
 
 #include "fuzz_target.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 
 namespace {
 

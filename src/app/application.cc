@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
-#include "app/core.h"
+#include "app/application_internal.h"
 #include "app/messages.h"
 #include "app/page_rules.h"
 #include "checking/check_thread.h"
 #include "foundation/ascii.h"
 #include "pagedb/error_log.h"
-#include "pagedb/page_file.h"
 #include "pagedb/page_folder.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file_system.h"
 
 namespace tw::app {

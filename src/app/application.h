@@ -31,11 +31,19 @@
 #include <vector>
 
 #include "app/events.h"
-#include "app/option_schema.h"
 #include "app/values.h"
 #include "platform/error.h"
+#include "settings/option_schema.h"
 
 namespace tw::app {
+
+// The option schema, as front ends see it.
+using tw::CheckingOptionDefinitions;
+using tw::FindOptionDefinition;
+using tw::OptionDefinition;
+using tw::OptionKind;
+using tw::OptionState;
+using tw::StoredValueText;
 
 struct AppConfig {
   // The settings store; when unset, the user's own, opened when first needed.

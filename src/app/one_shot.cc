@@ -3,15 +3,15 @@
 #include <unordered_set>
 
 #include "app/application.h"
-#include "app/core.h"
+#include "app/application_internal.h"
 #include "app/messages.h"
 #include "app/page_rules.h"
 #include "checking/check_thread.h"
 #include "checking/retrieval_rules.h"
 #include "pagedb/check_thread_control.h"
 #include "pagedb/page_database.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/desktop_open.h"
 #include "platform/file_system.h"
 #include "platform/url.h"

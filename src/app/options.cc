@@ -1,8 +1,8 @@
 // The facade's operations on the options.
-#include "checking/options.h"
 #include "app/application.h"
-#include "app/core.h"
+#include "app/application_internal.h"
 #include "app/messages.h"
+#include "settings/checking_options.h"
 
 namespace tw::app {
 
@@ -14,7 +14,7 @@ Outcome<std::vector<OptionState>> Application::DescribeOptions() {
   if (!core_->store.ok()) {
     return FailedMessage("the settings store cannot be found", core_->store.error());
   }
-  Result<std::vector<OptionState>> states = tw::app::DescribeOptions(*core_->store);
+  Result<std::vector<OptionState>> states = tw::DescribeOptions(*core_->store);
   if (!states.ok()) return FailedMessage(core_->store->path(), states.error());
   return std::move(*states);
 }

@@ -2,18 +2,18 @@
 #include <algorithm>
 
 #include "app/application.h"
-#include "app/core.h"
+#include "app/application_internal.h"
 #include "app/messages.h"
 #include "app/page_rules.h"
-#include "checking/options.h"
 #include "foundation/ascii.h"
-#include "pagedb/page_file.h"
 #include "pagedb/page_folder.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/desktop_open.h"
 #include "platform/file_system.h"
 #include "platform/trash.h"
 #include "platform/url.h"
+#include "settings/checking_options.h"
 
 namespace tw::app {
 namespace {
@@ -51,14 +51,14 @@ Result<std::vector<Page>> ReadFolderPages(const std::string& folder) {
   return pages;
 }
 
-NewPageDefaults DefaultsFrom(const Result<SettingsStore>& store) {
-  if (!store.ok()) return NewPageDefaults{};
+PageSettings DefaultsFrom(const Result<SettingsStore>& store) {
+  if (!store.ok()) return PageSettings{};
   Result<CheckingOptions> options = ReadCheckingOptions(*store);
-  return options.ok() ? options->newPage : NewPageDefaults{};
+  return options.ok() ? options->newPage : PageSettings{};
 }
 
 Page Placeholder(const std::string& title, const std::string& address,
-                 const NewPageDefaults& defaults) {
+                 const PageSettings& defaults) {
   Page page;
   page.title = title;
   page.address = address;
@@ -306,9 +306,13 @@ Outcome<Done> Application::SetPageProperties(const PageProperties& change) {
                          count == shown_count && minutes == shown_minutes;
   if (unchanged) return Done{};
   const Error e = RetryWhileInUse([&] {
-    return SetPageOptions(*folder, change.new_title, address, change.ignore_last_modified,
-                          change.ignore_expires, change.smart_update, static_cast<uint16_t>(count),
-                          static_cast<uint16_t>(minutes * kSecondsPerMinute));
+    return SetPageOptions(
+        *folder, change.new_title, address,
+        PageSettings{.smartUpdate = change.smart_update,
+                     .checkCount = static_cast<uint16_t>(count),
+                     .waitSeconds = static_cast<uint16_t>(minutes * kSecondsPerMinute),
+                     .ignoreLastModified = change.ignore_last_modified,
+                     .ignoreExpires = change.ignore_expires});
   });
   if (e) return PropertiesFailedMessage(e);
   return Done{};
@@ -358,8 +362,12 @@ Outcome<Done> Application::RunSmartUpdateWizard(std::string_view title_in, Wizar
   const int64_t wait_seconds = updating ? wait_minutes * kSecondsPerMinute : 0;
   // Written even when nothing changed: the page always starts afresh.
   const Error e = RetryWhileInUse([&] {
-    return SetPageOptions(*folder, title, current->address, ignore_modified, ignore_expires, smart,
-                          static_cast<uint16_t>(count), static_cast<uint16_t>(wait_seconds));
+    return SetPageOptions(*folder, title, current->address,
+                          PageSettings{.smartUpdate = smart,
+                                       .checkCount = static_cast<uint16_t>(count),
+                                       .waitSeconds = static_cast<uint16_t>(wait_seconds),
+                                       .ignoreLastModified = ignore_modified,
+                                       .ignoreExpires = ignore_expires});
   });
   if (e) return PropertiesFailedMessage(e);
   return Done{};

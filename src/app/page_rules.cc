@@ -4,7 +4,7 @@
 
 #include "app/messages.h"
 #include "foundation/ascii.h"
-#include "pagedb/title.h"
+#include "pagefile/title.h"
 #include "platform/url.h"
 
 namespace tw::app {

@@ -4,8 +4,8 @@
 #include <cerrno>
 
 #include "checking/check_pass.h"
-#include "checking/options.h"
 #include "pagedb/error_log.h"
+#include "settings/checking_options.h"
 
 namespace tw {
 namespace {

@@ -6,7 +6,6 @@
 
 #include "app/application.h"
 #include "app/messages.h"
-#include "app/option_schema.h"
 #include "cli/command_line.h"
 
 namespace tw::cli {

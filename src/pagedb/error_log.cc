@@ -8,7 +8,7 @@
 #include <random>
 
 #include "pagedb/folder_markers.h"
-#include "pagedb/title.h"
+#include "pagefile/title.h"
 #include "platform/error_text.h"
 #include "platform/file.h"
 #include "platform/file_system.h"

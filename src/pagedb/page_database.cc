@@ -8,9 +8,9 @@
 #include "foundation/worker_thread.h"
 #include "pagedb/error_log.h"
 #include "pagedb/folder_markers.h"
-#include "pagedb/page_file.h"
 #include "pagedb/page_folder.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 

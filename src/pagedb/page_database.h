@@ -32,18 +32,18 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "checking/options.h"
-#include "checking/options_watcher.h"
 #include "foundation/event.h"
 #include "foundation/owned_list.h"
 #include "foundation/thread_annotations.h"
 #include "pagedb/check_thread_control.h"
+#include "pagedb/checking_settings.h"
 #include "pagedb/page_events.h"
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 #include "platform/error.h"
 #include "platform/folder_watch.h"
 #include "platform/settings_store.h"
 #include "platform/url_cache.h"
+#include "settings/options_watcher.h"
 
 namespace tw {
 

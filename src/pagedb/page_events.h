@@ -18,7 +18,7 @@
 
 #include "foundation/message_queue.h"
 #include "foundation/owned_list.h"
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 
 namespace tw {
 

@@ -1,16 +1,16 @@
 #include "pagedb/page_folder.h"
 
-#include "checking/options.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/user_dirs.h"
 #include "resources/strings.h"
+#include "settings/checking_options.h"
 
 namespace tw {
 
 Result<std::string> GetPageFolder(const SettingsStore& store) {
   Result<std::string> pdb = store.ReadString(OptionsKey(), option::kPdb);
-  if (pdb.ok() && !pdb->empty() && pdb->size() + 1 <= kMaxPdbSize) return *pdb;
+  if (pdb.ok() && !pdb->empty() && FitsInPath(*pdb)) return *pdb;
 
   Result<std::string> documents = DocumentsDir();
   if (!documents.ok()) return documents.error();

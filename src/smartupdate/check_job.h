@@ -13,7 +13,7 @@
 #include <string>
 
 #include "foundation/owned_list.h"
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 #include "platform/file_time.h"
 #include "smartupdate/frames.h"
 

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 #include "smartupdate/frames.h"
 
 namespace tw {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "foundation/owned_list.h"
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 #include "platform/error.h"
 
 namespace tw {

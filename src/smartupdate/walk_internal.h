@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "foundation/ascii.h"
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 #include "smartupdate/compare.h"
 #include "smartupdate/element_index.h"
 #include "smartupdate/html_scan.h"

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "app/messages.h"
-#include "checking/options.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
 #include "platform/url_cache.h"
+#include "settings/checking_options.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
 

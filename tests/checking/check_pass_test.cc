@@ -104,7 +104,7 @@ TEST_F(CheckPassTest, AJobWaitingForItsFinalCheckKeepsTheOnlySlot) {
       response.set_content(Html(path), "text/html");
     });
   }
-  const NewPageDefaults learn{.smartUpdate = true, .checkCount = 1, .waitSeconds = 1};
+  const PageSettings learn{.smartUpdate = true, .checkCount = 1, .waitSeconds = 1};
   AddPage("a", "/a", learn);
   AddPage("b", "/b", learn);
 
@@ -367,7 +367,9 @@ TEST_F(CheckPassTest, PagesAddedEditedAndDeletedDuringAPassAreFollowed) {
   bool passed = false;
   std::thread pass([&] { passed = RunOnce(4); });
   ASSERT_TRUE(test::WaitFor([&] { return server_.request_count() == 3; }));
-  ASSERT_TRUE(SetPageOptions(folder_, "b", server_.Url("/b"), false, true, true, 0, 0).ok());
+  ASSERT_TRUE(SetPageOptions(folder_, "b", server_.Url("/b"),
+                             PageSettings{.smartUpdate = true, .ignoreExpires = true})
+                  .ok());
   ASSERT_TRUE(DeletePage(folder_, "c").ok());
   AddPage("n", "/n");
   // The edited page's request starts over with its new settings; the new page is fetched too.

@@ -10,13 +10,13 @@
 #include <string>
 
 #include "checking/check_thread.h"
-#include "checking/options.h"
-#include "pagedb/page_file.h"
 #include "pagedb/recording_sink.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
+#include "settings/checking_options.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
 
@@ -58,7 +58,7 @@ class CheckTest : public ::testing::Test {
   }
 
   // A page on the local server; by default Smart Update on, Check for Changes 0, no wait.
-  void AddPage(const std::string& title, const std::string& path, NewPageDefaults options = {}) {
+  void AddPage(const std::string& title, const std::string& path, PageSettings options = {}) {
     ASSERT_TRUE(AddPageWithDefaults(folder_, title, server_.Url(path), options).ok());
   }
   std::unique_ptr<PageRecord> Page(const std::string& title) {

@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "pagedb/error_log.h"
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 #include "platform/http_headers.h"
 #include "support/http_test_server.h"
 #include "support/raw_http_server.h"

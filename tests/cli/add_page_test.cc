@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "app/application.h"
-#include "checking/options.h"
 #include "cli/run_tidewell.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
 #include "platform/url_cache.h"
+#include "settings/checking_options.h"
 #include "support/child_process.h"
 #include "support/sandbox.h"
 

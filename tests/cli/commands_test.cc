@@ -7,13 +7,13 @@
 #include <thread>
 
 #include "app/application.h"
-#include "checking/options.h"
 #include "cli/run_tidewell.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
+#include "settings/checking_options.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
 

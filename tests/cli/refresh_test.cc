@@ -8,13 +8,13 @@
 #include <string>
 
 #include "app/application.h"
-#include "checking/options.h"
 #include "cli/run_tidewell.h"
 #include "pagedb/folder_markers.h"
-#include "pagedb/title.h"
+#include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
+#include "settings/checking_options.h"
 #include "support/child_process.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"

@@ -7,8 +7,8 @@
 
 #include "pagedb/page_database.h"
 #include "pagedb/page_database_support.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "support/helper_commands.h"

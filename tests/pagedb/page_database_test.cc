@@ -8,9 +8,9 @@
 
 #include "pagedb/error_log.h"
 #include "pagedb/page_database_support.h"
-#include "pagedb/page_file.h"
 #include "pagedb/page_folder.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file_system.h"
 #include "platform/url_cache.h"
 #include "resources/strings.h"
@@ -36,7 +36,7 @@ class PageDatabaseTest : public ::testing::Test {
     ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, folder_).ok());
     ASSERT_TRUE(watcher_.StartWatching());
   }
-  void TearDown() override { SetCurrentNewPageDefaults({}); }
+  void TearDown() override { SetCurrentNewPageSettings({}); }
 
   std::unique_ptr<PageDatabase> MakeDatabase() {
     return std::make_unique<PageDatabase>(store_, std::make_unique<test::FakeCheckThread>(log_),
@@ -341,7 +341,7 @@ TEST_F(PageDatabaseTest, ANewFolderReplacesTheListWithoutRemovalEvents) {
 }
 
 TEST_F(PageDatabaseTest, PageRequestsAreCarriedOutAndReportedDone) {
-  SetCurrentNewPageDefaults({});
+  SetCurrentNewPageSettings({});
   ASSERT_TRUE(store_.WriteDword(OptionsKey(), option::kNoc, 4).ok());
   StartWithRecorder();
   auto request = [&](PageRequest::Kind kind, const std::string& name, const std::string& address) {
@@ -470,7 +470,7 @@ TEST_F(PageDatabaseTest, TheOneShotStartReadsOptionsAndStartsNothing) {
   ASSERT_TRUE(db_->Start(PageDatabase::StartMode::kOptionsOnly).ok());
   EXPECT_EQ(log_->timeout_ms, 7000u);
   EXPECT_EQ(log_->schedule_count, 30u);
-  EXPECT_FALSE(CurrentNewPageDefaults().smartUpdate);
+  EXPECT_FALSE(CurrentNewPageSettings().smartUpdate);
   EXPECT_EQ(log_->starts, 0);
   EXPECT_FALSE(PathExists(JoinPath(folder_, "lock")));
   EXPECT_TRUE(db_->RunCheckPassOnce().ok());

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "pagedb/page_file.h"
+#include "pagefile/page_file.h"
 #include "smartupdate/compare.h"
 #include "smartupdate/steps.h"
 #include "support/http_test_server.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pagedb/title.h"
+#include "pagefile/title.h"
 
 namespace tw {
 namespace {

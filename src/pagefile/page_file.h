@@ -14,19 +14,11 @@
 #include <memory>
 #include <string>
 
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 #include "platform/error.h"
+#include "settings/checking_options.h"
 
 namespace tw {
-
-// The options a new page takes (from the checking options).
-struct NewPageDefaults {
-  bool smartUpdate = true;
-  uint16_t checkCount = 0;
-  uint16_t waitSeconds = 0;
-  bool ignoreLastModified = false;
-  bool ignoreExpires = false;
-};
 
 // The whole file into a new record titled `title`.
 Result<std::unique_ptr<PageRecord>> ReadPage(const std::string& folder, const std::string& title);
@@ -53,20 +45,20 @@ Error CreatePageFile(const std::string& folder, const std::string& title,
                      const PageSummary& summary, CreateMode mode = CreateMode::kReplace);
 
 // The new-page defaults of the checking options, for the whole process. Until the options are
-// read they are those of NewPageDefaults{}; the options reader sets them.
-NewPageDefaults CurrentNewPageDefaults();
-void SetCurrentNewPageDefaults(const NewPageDefaults& defaults);
+// read they are those of PageSettings{}; the options reader sets them.
+PageSettings CurrentNewPageSettings();
+void SetCurrentNewPageSettings(const PageSettings& defaults);
 
 // Creates a new page (never replacing one) with the given defaults, or with the current ones.
 // `checkCount` and `waitSeconds` are taken only when Smart Update is on by default.
 Error AddPageWithDefaults(const std::string& folder, const std::string& title,
-                          const std::string& address, const NewPageDefaults& defaults);
+                          const std::string& address, const PageSettings& defaults);
 Error AddPageWithDefaults(const std::string& folder, const std::string& title,
                           const std::string& address);
-// Recreates the page with these options and the address; everything else starts over.
+// Recreates the page with these settings and the address; everything else starts over.
+// `checkCount` and `waitSeconds` are stored only with Smart Update on.
 Error SetPageOptions(const std::string& folder, const std::string& title,
-                     const std::string& address, bool ignoreLastModified, bool ignoreExpires,
-                     bool smartUpdate, uint16_t checkCount, uint16_t waitSeconds);
+                     const std::string& address, const PageSettings& settings);
 // Recreates the page with the address alone.
 Error ResetPage(const std::string& folder, const std::string& title, const std::string& address);
 // Sets `updated` to 0 in place.

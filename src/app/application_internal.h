@@ -4,7 +4,8 @@
 #pragma once
 
 #ifndef TW_INSIDE_APP
-#error "app/core.h belongs to the application facade; front ends include app/application.h"
+#error \
+    "app/application_internal.h belongs to the application facade; front ends include app/application.h"
 #endif
 
 #include <chrono>
@@ -20,11 +21,11 @@
 
 #include "app/application.h"
 #include "app/shared_holder.h"
-#include "checking/options_watcher.h"
 #include "foundation/thread_annotations.h"
 #include "pagedb/page_database.h"
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 #include "platform/settings_store.h"
+#include "settings/options_watcher.h"
 
 namespace tw::app {
 

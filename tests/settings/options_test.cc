@@ -3,10 +3,8 @@
 #include <atomic>
 #include <string>
 
-#include "checking/options.h"
-#include "checking/options_watcher.h"
-#include "checking/schedule_timer.h"
-#include "pagedb/page_file.h"
+#include "settings/checking_options.h"
+#include "settings/options_watcher.h"
 #include "support/child_process.h"
 #include "support/sandbox.h"
 
@@ -15,8 +13,6 @@ namespace {
 
 class OptionsTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetCurrentNewPageDefaults({}); }
-
   void Set(std::string_view name, uint32_t value) {
     ASSERT_TRUE(store_.WriteDword(OptionsKey(), name, value).ok());
   }
@@ -88,92 +84,6 @@ TEST_F(OptionsTest, MissingOrUnreadableValuesTakeTheirDefaults) {
   EXPECT_EQ(Read().pdb, "");  // 261 bytes with its terminator
   ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, std::string(259, 'p')).ok());
   EXPECT_EQ(Read().pdb, std::string(259, 'p'));
-}
-
-TEST_F(OptionsTest, AMissingKeyFailsAndChangesNothing) {
-  Event folder_changed(EventReset::kAuto);
-  int schedules = 0;
-  CheckingSettings settings([&](uint32_t, uint32_t) { ++schedules; }, &folder_changed);
-  EXPECT_EQ(settings.Read(store_).code(), err::kFileNotFound);
-  EXPECT_EQ(settings.timeout_ms(), 40000u);
-  EXPECT_EQ(settings.pool_size(), 1u);
-  EXPECT_TRUE(settings.re_notify());
-  EXPECT_EQ(schedules, 0);
-  EXPECT_FALSE(folder_changed.IsSet());
-}
-
-TEST_F(OptionsTest, NewPagesTakeTheDefaultsOfTheOptions) {
-  CheckingSettings settings(nullptr, nullptr);
-  const std::string folder = sandbox_.Sub("pages", true);
-
-  Set(option::kEnableSmartUpdate, 0);
-  Set(option::kNoc, 5);
-  Set(option::kCheckWait, 600);
-  Set(option::kIgnoreLastMod, 1);
-  ASSERT_TRUE(settings.Read(store_).ok());
-  ASSERT_TRUE(AddPageWithDefaults(folder, "Off", "http://off.org/").ok());
-  PageHeader off = *ReadPageHeader(folder, "Off");
-  EXPECT_EQ(off.smartUpdate, 0);
-  EXPECT_EQ(off.checkCount, 0);
-  EXPECT_EQ(off.waitSeconds, 0);
-  EXPECT_EQ(off.ignoreLastModified, 1);
-
-  Set(option::kEnableSmartUpdate, 1);
-  Set(option::kNoc, 25);
-  ASSERT_TRUE(settings.Read(store_).ok());
-  ASSERT_TRUE(AddPageWithDefaults(folder, "On", "http://on.org/").ok());
-  PageHeader on = *ReadPageHeader(folder, "On");
-  EXPECT_EQ(on.smartUpdate, 1);
-  EXPECT_EQ(on.checkCount, 20);
-  EXPECT_EQ(on.waitSeconds, 600);
-  EXPECT_EQ(ReadPageHeader(folder, "Off")->checkCount, 0);  // existing pages keep theirs
-}
-
-TEST_F(OptionsTest, TheFolderChangesOnceForEachRealChange) {
-  Event folder_changed(EventReset::kManual);
-  CheckingSettings settings(nullptr, &folder_changed);
-  settings.set_page_folder("/data/My Tidewell");
-  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, "/data/My Tidewell").ok());
-  ASSERT_TRUE(settings.Read(store_).ok());
-  EXPECT_FALSE(folder_changed.IsSet());
-
-  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kPdb, "/data/my tidewell").ok());
-  ASSERT_TRUE(settings.Read(store_).ok());
-  EXPECT_TRUE(folder_changed.IsSet());
-  EXPECT_EQ(settings.page_folder(), "/data/my tidewell");
-  folder_changed.Reset();
-  ASSERT_TRUE(settings.Read(store_).ok());
-  EXPECT_FALSE(folder_changed.IsSet());
-}
-
-TEST(ScheduleTimerTest, RestartsOnlyForANewScheduleAndFiresEachPeriod) {
-  Event scheduled(EventReset::kAuto);
-  // A schedule minute of 5 ms: "every 2 minutes" fires every 10 ms.
-  ScheduleTimer timer(scheduled, std::chrono::milliseconds(5));
-  timer.Apply(7, 0);
-  EXPECT_EQ(timer.starts(), 0u);
-  EXPECT_EQ(timer.period().count(), 0);
-
-  timer.Apply(1, 2);
-  EXPECT_EQ(timer.period(), std::chrono::milliseconds(10));
-  timer.Apply(1, 2);
-  EXPECT_EQ(timer.starts(), 1u);
-  for (int firing = 0; firing < 3; ++firing) EXPECT_TRUE(scheduled.Wait(std::chrono::seconds(5)));
-
-  timer.Apply(2, 2);  // any unit but 1 counts hours
-  EXPECT_EQ(timer.period(), std::chrono::milliseconds(600));
-  timer.Apply(0, 2);
-  EXPECT_EQ(timer.starts(), 3u);
-
-  timer.Apply(0, 0);
-  EXPECT_EQ(timer.period().count(), 0);
-  scheduled.Reset();
-  EXPECT_FALSE(scheduled.Wait(std::chrono::milliseconds(50)));
-
-  // A long schedule stays long instead of wrapping round in 32 bits.
-  ScheduleTimer hours(scheduled);
-  hours.Apply(2, 2000);
-  EXPECT_EQ(hours.period(), std::chrono::hours(2000));
 }
 
 class OptionsWatcherTest : public OptionsTest {

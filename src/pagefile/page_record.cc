@@ -1,8 +1,8 @@
-#include "pagedb/page_record.h"
+#include "pagefile/page_record.h"
 
 #include <cstring>
 
-#include "pagedb/little_endian.h"
+#include "pagefile/little_endian.h"
 
 namespace tw {
 namespace {

@@ -1,7 +1,7 @@
 // Test helper commands that work on page files as another process would.
 #include <unistd.h>
 
-#include "pagedb/page_file.h"
+#include "pagefile/page_file.h"
 #include "support/helper_commands.h"
 
 namespace tw::test {

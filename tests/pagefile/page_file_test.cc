@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "page_bytes.h"
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/url_cache.h"
@@ -215,7 +215,13 @@ TEST_F(PageFileTest, ResetPageLeavesOnlyHeaderAndAddress) {
 
 TEST_F(PageFileTest, SetPageOptionsStartsThePageOverWithItsOptions) {
   Put("Example", FullPage());
-  ASSERT_TRUE(SetPageOptions(folder(), "Example", "http://e.org", true, true, false, 9, 60).ok());
+  ASSERT_TRUE(SetPageOptions(folder(), "Example", "http://e.org",
+                             PageSettings{.smartUpdate = false,
+                                          .checkCount = 9,
+                                          .waitSeconds = 60,
+                                          .ignoreLastModified = true,
+                                          .ignoreExpires = true})
+                  .ok());
   Result<PageHeader> header = ReadPageHeader(folder(), "Example");
   ASSERT_TRUE(header.ok());
   EXPECT_EQ(header->ignoreLastModified, 1);
@@ -225,7 +231,9 @@ TEST_F(PageFileTest, SetPageOptionsStartsThePageOverWithItsOptions) {
   EXPECT_EQ(header->waitSeconds, 0);
   EXPECT_EQ(header->updated, 0);
   EXPECT_EQ(header->contentLength, 0u);
-  ASSERT_TRUE(SetPageOptions(folder(), "Example", "http://e.org", false, false, true, 9, 60).ok());
+  ASSERT_TRUE(SetPageOptions(folder(), "Example", "http://e.org",
+                             PageSettings{.smartUpdate = true, .checkCount = 9, .waitSeconds = 60})
+                  .ok());
   EXPECT_EQ(ReadPageHeader(folder(), "Example")->checkCount, 9);
   EXPECT_EQ(ReadPageHeader(folder(), "Example")->waitSeconds, 60);
 }
@@ -244,7 +252,7 @@ TEST_F(PageFileTest, TitleLengthIsBoundByTheFolderPath) {
 }
 
 TEST_F(PageFileTest, AddPageWithDefaultsNeverReplacesAPage) {
-  NewPageDefaults defaults;
+  PageSettings defaults;
   defaults.checkCount = 3;
   defaults.waitSeconds = 120;
   defaults.ignoreExpires = true;

@@ -1,7 +1,7 @@
-// The option schema: each value of the options key with its type, default and accepted range, as
-// the command line, the service and the UI show and set it; what is stored, and what is in effect
-// once the options reader has applied its defaults and clamps. Constant data and pure functions
-// over a settings store; any thread.
+// The option schema: each value of the options key with its type, default, the range a user may
+// set and the clamp the options reader applies, in one table that the options reader, the
+// command line, the service and the UI all use; and for a user, what is stored and what is in
+// effect. Constant data and pure functions over a settings store; any thread.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@
 #include "platform/settings_file.h"
 #include "platform/settings_store.h"
 
-namespace tw::app {
+namespace tw {
 
 enum class OptionKind {
   kNumber,    // a DWORD from `min` to `max`
@@ -31,15 +31,20 @@ struct OptionDefinition {
   uint32_t max = UINT32_MAX;
   uint32_t default_value = 0;  // what applies when nothing is stored (a folder: the documents')
   std::string_view meaning;
+  // A number below it is taken as it (a time-out of 0 is 1 second); defaults to `min`.
+  uint32_t least_in_effect = 0;
 };
+
+// A stored number as the options reader takes it: within least_in_effect (or min) and max.
+uint32_t ClampToEffect(const OptionDefinition& definition, uint32_t value);
 
 // Every checking option, in the order the options reader reads them.
 std::span<const OptionDefinition> CheckingOptionDefinitions();
 // The option of that name, letter case aside; nullptr when there is none.
 const OptionDefinition* FindOptionDefinition(std::string_view name);
 
-// The longest page folder path accepted, as on the options pages: room is left for titles.
-inline constexpr size_t kMaxPageFolderPath = 248;
+// A page folder set through the options leaves room for titles of at least this many bytes.
+inline constexpr size_t kMinTitleRoom = 6;
 
 struct OptionState {
   const OptionDefinition* definition = nullptr;
@@ -61,4 +66,4 @@ ParsedOption ParseOptionValue(const OptionDefinition& definition, std::string_vi
 // Text for a stored value, as a user would type it back.
 std::string StoredValueText(const SettingsValue& value);
 
-}  // namespace tw::app
+}  // namespace tw

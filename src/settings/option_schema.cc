@@ -1,15 +1,16 @@
-#include "app/option_schema.h"
+#include "settings/option_schema.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
-#include "checking/options.h"
 #include "foundation/ascii.h"
 #include "platform/file_system.h"
 #include "platform/user_dirs.h"
 #include "resources/strings.h"
+#include "settings/checking_options.h"
 
-namespace tw::app {
+namespace tw {
 namespace {
 
 constexpr std::array kDefinitions = {
@@ -18,7 +19,7 @@ constexpr std::array kDefinitions = {
     OptionDefinition{option::kIntervalValue, OptionKind::kNumber, 0, UINT32_MAX, 0,
                      "schedule units between online checks; 0 switches the schedule off"},
     OptionDefinition{option::kTimeout, OptionKind::kNumber, 0, 300, kDefaultTimeoutMs / 1000,
-                     "network time-out in seconds (0 is taken as 1)"},
+                     "network time-out in seconds (0 is taken as 1)", 1},
     OptionDefinition{option::kThreads, OptionKind::kNumber, 1, kMaxPoolSize, 1,
                      "pages fetched at the same time"},
     OptionDefinition{option::kEnableSmartUpdate, OptionKind::kFlag, 0, 1, 1,
@@ -122,9 +123,9 @@ ParsedOption ParseFolder(const OptionDefinition& definition, std::string_view te
   if (!info.ok() || !info->is_directory) {
     return Problem(definition, "takes the path of a folder: '" + *path + "' is not one.");
   }
-  if (path->size() > kMaxPageFolderPath) {
+  if (MaxTitleLength(*path) < kMinTitleRoom) {
     return Problem(definition, "takes a folder path of at most " +
-                                   std::to_string(kMaxPageFolderPath) +
+                                   std::to_string(MaxTitleLength("") - kMinTitleRoom) +
                                    " bytes, so that page titles still fit.");
   }
   if (!IsValidSettingsText(*path)) {
@@ -138,6 +139,10 @@ ParsedOption ParseFolder(const OptionDefinition& definition, std::string_view te
 }  // namespace
 
 std::span<const OptionDefinition> CheckingOptionDefinitions() { return kDefinitions; }
+
+uint32_t ClampToEffect(const OptionDefinition& definition, uint32_t value) {
+  return std::clamp(value, std::max(definition.min, definition.least_in_effect), definition.max);
+}
 
 const OptionDefinition* FindOptionDefinition(std::string_view name) {
   for (const OptionDefinition& definition : kDefinitions) {
@@ -204,4 +209,4 @@ std::string StoredValueText(const SettingsValue& value) {
   return value.type == SettingsType::kDword ? std::to_string(value.dword) : value.text;
 }
 
-}  // namespace tw::app
+}  // namespace tw

@@ -1,12 +1,12 @@
-#include "pagedb/page_file.h"
+#include "pagefile/page_file.h"
 
 #include <cstring>
 #include <functional>
 #include <mutex>
 
 #include "foundation/thread_annotations.h"
-#include "pagedb/little_endian.h"
-#include "pagedb/title.h"
+#include "pagefile/little_endian.h"
+#include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/url_cache.h"
@@ -363,27 +363,27 @@ Error CreatePageFile(const std::string& folder, const std::string& title,
 namespace {
 
 std::mutex new_page_defaults_mutex;
-NewPageDefaults new_page_defaults TW_GUARDED_BY(new_page_defaults_mutex);
+PageSettings new_page_defaults TW_GUARDED_BY(new_page_defaults_mutex);
 
 }  // namespace
 
-NewPageDefaults CurrentNewPageDefaults() {
+PageSettings CurrentNewPageSettings() {
   std::lock_guard lock(new_page_defaults_mutex);
   return new_page_defaults;
 }
 
-void SetCurrentNewPageDefaults(const NewPageDefaults& defaults) {
+void SetCurrentNewPageSettings(const PageSettings& defaults) {
   std::lock_guard lock(new_page_defaults_mutex);
   new_page_defaults = defaults;
 }
 
 Error AddPageWithDefaults(const std::string& folder, const std::string& title,
                           const std::string& address) {
-  return AddPageWithDefaults(folder, title, address, CurrentNewPageDefaults());
+  return AddPageWithDefaults(folder, title, address, CurrentNewPageSettings());
 }
 
 Error AddPageWithDefaults(const std::string& folder, const std::string& title,
-                          const std::string& address, const NewPageDefaults& defaults) {
+                          const std::string& address, const PageSettings& defaults) {
   if (title.size() > MaxTitleLength(folder)) return Error(err::kFilenameTooLong);
   PageSummary summary = SummaryWithAddress(address);
   summary.header.ignoreLastModified = defaults.ignoreLastModified ? 1 : 0;
@@ -401,15 +401,14 @@ Error AddPageWithDefaults(const std::string& folder, const std::string& title,
 }
 
 Error SetPageOptions(const std::string& folder, const std::string& title,
-                     const std::string& address, bool ignoreLastModified, bool ignoreExpires,
-                     bool smartUpdate, uint16_t checkCount, uint16_t waitSeconds) {
+                     const std::string& address, const PageSettings& settings) {
   PageSummary summary = SummaryWithAddress(address);
-  summary.header.ignoreLastModified = ignoreLastModified ? 1 : 0;
-  summary.header.ignoreExpires = ignoreExpires ? 1 : 0;
-  summary.header.smartUpdate = smartUpdate ? 1 : 0;
-  if (smartUpdate) {
-    summary.header.checkCount = checkCount;
-    summary.header.waitSeconds = waitSeconds;
+  summary.header.ignoreLastModified = settings.ignoreLastModified ? 1 : 0;
+  summary.header.ignoreExpires = settings.ignoreExpires ? 1 : 0;
+  summary.header.smartUpdate = settings.smartUpdate ? 1 : 0;
+  if (settings.smartUpdate) {
+    summary.header.checkCount = settings.checkCount;
+    summary.header.waitSeconds = settings.waitSeconds;
   }
   return CreatePageFile(folder, title, summary);
 }

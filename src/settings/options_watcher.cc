@@ -1,9 +1,9 @@
-#include "checking/options_watcher.h"
+#include "settings/options_watcher.h"
 
 #include <memory>
 
-#include "checking/options.h"
 #include "foundation/owned_list.h"
+#include "settings/checking_options.h"
 
 namespace tw {
 

@@ -1,14 +1,10 @@
-#include "pagedb/title.h"
+#include "pagefile/title.h"
 
 #include "platform/file_system.h"
 
 namespace tw {
 
 namespace {
-
-// What a page file path holds besides folder and title: the separator, the suffix and the
-// terminating zero.
-constexpr size_t kPathRoomForTitle = kMaxPathLength - 1 - kPageFileSuffix.size() - 1;
 
 bool IsForbiddenTitleChar(char c) {
   const auto byte = static_cast<unsigned char>(c);
@@ -17,10 +13,6 @@ bool IsForbiddenTitleChar(char c) {
 }
 
 }  // namespace
-
-size_t MaxTitleLength(std::string_view folder) {
-  return folder.size() >= kPathRoomForTitle ? 0 : kPathRoomForTitle - folder.size();
-}
 
 TitleProblem CheckTitle(std::string_view title, std::string_view folder) {
   if (title.empty()) return TitleProblem::kEmpty;

@@ -4,8 +4,8 @@
 
 #include <thread>
 
-#include "pagedb/page_file.h"
-#include "pagedb/title.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
 #include "platform/file_system.h"
 #include "support/child_process.h"
 #include "support/sandbox.h"
