@@ -13,8 +13,10 @@
 // bounded by kMaxContainerDepth, below which a container is compared as one whole element.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "pagefile/page_record.h"
 #include "smartupdate/frames.h"
@@ -71,5 +73,21 @@ int LearnDifferences(std::string_view previous, std::string_view current, MaskLi
 // Whether every difference between `previous` and `current` is allowed by `masks`: kSame,
 // kDifferent, or kFailed (an element cannot be skipped, or a Subtree record covers no records).
 int MatchWithMasks(std::string_view previous, std::string_view current, const MaskList& masks);
+
+// Byte offsets [begin, end) in a document.
+struct ByteSpan {
+  size_t begin = 0;
+  size_t end = 0;
+  bool operator==(const ByteSpan&) const = default;
+};
+
+// The parts of a document that its records cover: the walk MatchWithMasks makes over two equal
+// downloads of the document, noting in document order every text run and element that a record
+// at its ordinal would allow to differ, inside Subtree containers too (where what follows the
+// last child is never compared, and so may differ as well). TagMismatch and
+// ElementCount records only move the numbering on: one document alone cannot tell which of its
+// elements they would let pass. Returns kSame, or kFailed (an element that cannot be skipped;
+// the spans found so far are kept).
+int FindMaskedSpans(std::string_view document, const MaskList& masks, std::vector<ByteSpan>& spans);
 
 }  // namespace tw
