@@ -1,7 +1,7 @@
 # Holds every #include "..." under src/ to the layering of the design (ARCHITECTURE.md, Layout):
 #
 #   foundation, resources <- platform <- browser, settings <- pagefile <- pagedb, smartupdate
-#   <- checking <- history, notify, friend <- app <- api <- service, nativehost, cli
+#   <- checking, versions <- history, notify, friend <- app <- api <- service, nativehost, cli
 #
 # A folder may include its own headers and those of folders below it, never one beside it or
 # above it. The front ends (api, service, nativehost, cli) reach the layers below only through
@@ -26,6 +26,7 @@ set(rank_pagefile 3)
 set(rank_pagedb 4)
 set(rank_smartupdate 4)
 set(rank_checking 5)
+set(rank_versions 5)
 set(rank_history 6)
 set(rank_notify 6)
 set(rank_friend 6)
