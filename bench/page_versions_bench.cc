@@ -14,6 +14,7 @@
 
 #include "html_corpus.h"
 #include "pagefile/page_versions.h"
+#include "smartupdate/compare.h"
 #include "versions/page_diff.h"
 
 namespace tw {
