@@ -1,0 +1,65 @@
+// Screenshots of the main window and every dialog, light and dark, wide and 230 pixels, for
+// looking at the design:  node dev/screenshots.mjs [OUT_DIR]
+import { mkdirSync } from 'node:fs';
+import { startBackend } from '../tests/support/backend.mjs';
+import { launchBrowser } from '../tests/support/browser.mjs';
+import { startWebServer } from '../tests/support/web-server.mjs';
+
+const out = process.argv[2] ?? '/tmp/tw-shots';
+mkdirSync(out, { recursive: true });
+const web = await startWebServer();
+web.set('/news', '<p>news</p>');
+const backend = await startBackend();
+for (const [i, name] of ['Weather in Oslo', 'Release notes', 'City council agenda', 'Train timetable', 'Job offers', 'Concert tickets'].entries())
+  await backend.addElsewhere(i === 4 ? 'http://127.0.0.1:9/broken' : web.url(`/p${i}`), name);
+await backend.api('pages.add', { title: 'Local news', address: web.url('/news'), mode: 'plain' });
+const browser = await launchBrowser();
+
+async function shoot(name, { width, height, scheme }, act) {
+  const page = await browser.context.newPage();
+  await page.emulateMedia({ colorScheme: scheme });
+  await page.setViewportSize({ width, height });
+  await page.goto(backend.openUrl);
+  await page.getByRole('listbox', { name: 'Pages' }).waitFor();
+  await page.waitForTimeout(400);
+  if (act) await act(page);
+  await page.waitForTimeout(250);
+  await page.screenshot({ path: `${out}/${name}.png` });
+  await page.close();
+}
+
+const sizes = {
+  wide: { width: 1100, height: 680 },
+  narrow: { width: 230, height: 640 },
+};
+const dialogs = {
+  main: null,
+  addpage: (p) => p.getByRole('button', { name: 'Add Page' }).click(),
+  itemmenu: (p) => p.getByRole('option', { name: 'Release notes' }).click({ button: 'right' }),
+  viewmenu: async (p) => {
+    await p.getByRole('button', { name: 'View' }).click();
+    await p.getByRole('menuitem', { name: 'View' }).hover();
+  },
+  properties: async (p) => {
+    await p.getByRole('option', { name: 'Release notes' }).click({ button: 'right' });
+    await p.getByRole('menuitem', { name: 'Properties' }).click();
+    await p.getByRole('button', { name: 'Advanced >>' }).click();
+  },
+  options: (p) => p.getByRole('button', { name: 'Options' }).click(),
+  message: async (p) => {
+    await p.getByRole('button', { name: 'Add Page' }).click();
+    await p.getByLabel('Title:').fill('bad/title');
+    await p.getByLabel('Address:').fill('example.org');
+    await p.getByRole('button', { name: 'OK' }).click();
+  },
+};
+for (const scheme of ['light', 'dark'])
+  for (const [sizeName, size] of Object.entries(sizes))
+    for (const [name, act] of Object.entries(dialogs)) {
+      if (sizeName === 'narrow' && scheme === 'dark' && name !== 'main') continue;
+      await shoot(`${name}-${sizeName}-${scheme}`, { ...size, scheme }, act).catch((e) => console.error(name, e.message));
+    }
+await browser.close();
+await backend.stop();
+await web.close();
+console.log(out);

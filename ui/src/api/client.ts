@@ -1,0 +1,100 @@
+// Every call the UI makes to Tidewell, one typed method each.
+import type { Transport } from './transport';
+import type {
+  AddMode,
+  AddResult,
+  AppInfo,
+  DroppedFile,
+  FolderListing,
+  Icon,
+  OfflineSchedule,
+  PageListInfo,
+  PropertiesRequest,
+  QuietAddResult,
+  ScheduleInfo,
+  SettingKind,
+  SettingValues,
+  Settings,
+} from './types';
+
+export interface StartupQuestion {
+  question?: { stringId: number; message: string; icon: Icon };
+}
+
+export class ApiClient {
+  constructor(readonly transport: Transport) {}
+
+  private call<T>(method: string, params: object = {}): Promise<T> {
+    return this.transport.call(method, params) as Promise<T>;
+  }
+
+  appInfo() {
+    return this.call<AppInfo>('app.info');
+  }
+  listPages() {
+    return this.call<PageListInfo>('pages.list');
+  }
+  addPage(title: string, address: string, mode: AddMode, doNotAskAgain?: boolean) {
+    return this.call<AddResult>('pages.add', { title, address, mode, doNotAskAgain });
+  }
+  addPageQuietly(title: string, address: string) {
+    return this.call<QuietAddResult>('pages.addQuietly', { title, address });
+  }
+  dropFiles(files: DroppedFile[]) {
+    return this.call<{ added?: QuietAddResult[] }>('pages.drop', { files });
+  }
+  dropText(text: string) {
+    return this.call<{ added?: QuietAddResult[] }>('pages.drop', { text });
+  }
+  renamePage(title: string, newTitle: string) {
+    return this.call<object>('pages.rename', { title, newTitle });
+  }
+  deletePage(title: string, permanent: boolean) {
+    return this.call<object>('pages.delete', { title, permanent });
+  }
+  resetPage(title: string) {
+    return this.call<object>('pages.reset', { title });
+  }
+  setProperties(request: PropertiesRequest) {
+    return this.call<object>('pages.setProperties', request);
+  }
+  smartUpdateWizard(title: string, answer: 'updating' | 'notUpdating', waitMinutes: number) {
+    return this.call<object>('pages.smartUpdateWizard', { title, answer, waitMinutes });
+  }
+  clearUpdated(title: string) {
+    return this.call<object>('pages.clearUpdated', { title });
+  }
+  refresh() {
+    return this.call<object>('checking.refresh');
+  }
+  stop() {
+    return this.call<object>('checking.stop');
+  }
+  checkingState() {
+    return this.call<{ running: boolean }>('checking.state');
+  }
+  getSettings(setting: SettingKind) {
+    return this.call<Settings>('settings.get', { setting });
+  }
+  setSettings(setting: SettingKind, values: SettingValues) {
+    return this.call<object>('settings.set', { setting, values });
+  }
+  setStartup(enabled: boolean, removeForAllUsers?: boolean) {
+    return this.call<StartupQuestion>('startup.set', { enabled, removeForAllUsers });
+  }
+  getSchedule() {
+    return this.call<ScheduleInfo>('schedule.get');
+  }
+  setSchedule(schedule: OfflineSchedule) {
+    return this.call<object>('schedule.set', { schedule });
+  }
+  listFolders(path: string) {
+    return this.call<FolderListing>('folders.list', { path });
+  }
+  resetSmartHistory() {
+    return this.call<object>('smartHistory.reset');
+  }
+  answerNotification(id: number, doNotShowAgain: boolean, chosenTitle?: string) {
+    return this.call<object>('notify.answer', { id, chosenTitle, doNotShowAgain });
+  }
+}

@@ -1,0 +1,77 @@
+// The Add Page dialog, in its three modes: plain, the browser's current page, a Smart History
+// proposal. The service checks the address and the title; a refusal keeps the dialog open with
+// the focus on the field at fault.
+import { useRef, useState } from 'preact/hooks';
+import { ApiError } from '../api/transport';
+import type { AddMode } from '../api/types';
+import type { Controller } from '../controller';
+import { Button, Buttons, Checkbox, TextField, focusField } from '../ui/fields';
+import { Dialog } from '../ui/modals';
+
+export const kMaxAddressLength = 2084;
+
+const kTitles: Record<AddMode, string> = {
+  plain: 'Add Page - Tidewell',
+  currentPage: 'Add Current Page - Tidewell',
+  smartHistory: 'Smart History Add Page - Tidewell',
+};
+const kPlainNote = 'Enter the title and address for the page that you would like to add.';
+const kCurrentNote =
+  'Edit the title and address for the currently loaded page in your web browser, before adding.';
+
+export interface AddPageOptions {
+  mode: AddMode;
+  title?: string;
+  address?: string;
+}
+
+// Resolves true when a page was handed to the service, false on Cancel.
+export function openAddPage(c: Controller, options: AddPageOptions): Promise<boolean> {
+  return c.modals.open<boolean>((close) => <AddPageDialog c={c} options={options} close={close} />);
+}
+
+function AddPageDialog({ c, options, close }: { c: Controller; options: AddPageOptions; close: (added: boolean) => void }) {
+  const [title, setTitle] = useState(options.title ?? '');
+  const [address, setAddress] = useState(options.address ?? '');
+  const [doNotAsk, setDoNotAsk] = useState(false);
+  const [busy, setBusy] = useState(false);
+  const form = useRef<HTMLFormElement>(null);
+
+  const submit = async (e: Event) => {
+    e.preventDefault();
+    if (busy) return;
+    setBusy(true);
+    try {
+      await c.addPage(title, address, options.mode, options.mode === 'currentPage' ? doNotAsk : undefined);
+      close(true);
+    } catch (error) {
+      setBusy(false);
+      await c.report(error, 'An error occurred while adding the page.');
+      if (error instanceof ApiError) focusField(form.current, error.body.field ?? 'address');
+    }
+  };
+
+  return (
+    <Dialog title={kTitles[options.mode]} class="add-page" onCancel={() => close(false)}>
+      <form ref={form} onSubmit={submit}>
+        <p class="note">{options.mode === 'currentPage' ? kCurrentNote : kPlainNote}</p>
+        <TextField label="&Title:" name="title" value={title} onInput={setTitle} maxLength={c.maxTitleLength} autoFocus />
+        <TextField
+          label="&Address:"
+          name="address"
+          value={address}
+          onInput={setAddress}
+          maxLength={kMaxAddressLength}
+          autoComplete="url"
+        />
+        {options.mode === 'currentPage' && (
+          <Checkbox label="&Do not show this window again" checked={doNotAsk} onChange={setDoNotAsk} />
+        )}
+        <Buttons>
+          <Button label="OK" type="submit" disabled={busy} />
+          <Button label="Cancel" onClick={() => close(false)} />
+        </Buttons>
+      </form>
+    </Dialog>
+  );
+}

@@ -1,0 +1,22 @@
+// What the window can ask of the place it runs in: a browser tab opened by `tidewell`, or the
+// browser extension's side panel, which gives the current page and opens addresses in its tab.
+import type { SettingKind } from './api/types';
+
+export interface HostEnvironment {
+  readonly setting: SettingKind;
+  // Opens an address for the user; false when that failed.
+  openAddress(address: string): boolean;
+  // The page shown in the browser, inside the extension only.
+  currentPage?: () => Promise<{ title: string; address: string }>;
+}
+
+export class BrowserTabHost implements HostEnvironment {
+  readonly setting: SettingKind = 'host';
+
+  openAddress(address: string): boolean {
+    const opened = window.open(address, '_blank');
+    if (!opened) return false;
+    opened.opener = null;
+    return true;
+  }
+}

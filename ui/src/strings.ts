@@ -1,0 +1,31 @@
+// The texts the UI shows itself. Messages about pages and options come from the service with
+// the error they belong to; these are the ones that arise in the window.
+
+export const kCaption = 'Tidewell';
+export const kPageColumn = 'Page';
+export const kUpdatedColumn = 'Updated';
+export const kUpdated = 'Updated';
+export const kError = 'Error';
+
+export const msg = {
+  internalError: 'An internal error occurred, try restarting the web browser.',
+  browserError: 'An error occurred while communicating with the web browser.',
+  addFailed: 'An error occurred while adding the page.',
+  setPropertiesFailed: 'An error occurred while setting the properties for this page.',
+  deleteConfirm: 'Are you sure you want to delete this page?',
+  deletePermanentConfirm: 'Are you sure you want to delete this page permanently? It can not be restored.',
+  deleteFailed: 'An error occurred while deleting the page.',
+  range: (min: number, max: number) => `Please enter a value between ${min} and ${max}.`,
+  directoryTooLong:
+    'The name of this directory is too long. Please select a directory which has 248 characters or less.',
+  resetSmartHistory:
+    'Are you sure you want to reset Smart History?\r\n This may cause Smart History to process pages that you do not want.',
+  internetOptions:
+    'Tidewell uses the settings of your web browser. To change your home page or how long your history is kept, open the settings of your web browser.',
+  notYet: (what: string) => `${what} comes with a later version of Tidewell.`,
+  lost: 'Tidewell is not running. Waiting for it to start again...',
+  helpError: 'An error occurred while accessing the help system.',
+};
+
+export const kStatusChecking = 'Checking pages...';
+export const kStatusReady = 'Ready';

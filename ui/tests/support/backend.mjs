@@ -1,0 +1,101 @@
+// The service the UI tests run against, in a temporary HOME: the real `tidewell serve` when the
+// build has it, otherwise the development stand-in (dev/fake-service.mjs).
+import { spawn, spawnSync } from 'node:child_process';
+import { mkdirSync, mkdtempSync, rmSync, existsSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const uiRoot = join(here, '..', '..');
+export const kTidewell = process.env.TW_TIDEWELL ?? join(uiRoot, '..', 'build', 'tidewell');
+
+export function realServiceAvailable() {
+  if (process.env.TW_UI_BACKEND === 'fake') return false;
+  if (!existsSync(kTidewell)) return false;
+  const help = spawnSync(kTidewell, ['serve', '--help'], { encoding: 'utf8' });
+  return help.status === 0;
+}
+
+export const kBackendKind = realServiceAvailable() ? 'real' : 'fake';
+
+function readFirstLine(child) {
+  return new Promise((resolve, reject) => {
+    let text = '';
+    const timer = setTimeout(() => reject(new Error(`service did not start: ${text}`)), 15000);
+    child.stdout.on('data', (chunk) => {
+      text += chunk;
+      const line = text.split('\n').find((l) => l.includes('/open?token='));
+      if (line) {
+        clearTimeout(timer);
+        resolve(line.trim());
+      }
+    });
+    child.on('exit', (code) => reject(new Error(`service ended with ${code}: ${text}`)));
+  });
+}
+
+// Starts a service in a fresh HOME. `options.firstRun` leaves the first-start wizard to come.
+export async function startBackend(options = {}) {
+  const home = mkdtempSync(join(tmpdir(), 'tw-home-'));
+  mkdirSync(join(home, 'Documents'), { recursive: true });
+  const env = {
+    ...process.env,
+    HOME: home,
+    XDG_CONFIG_HOME: join(home, '.config'),
+    XDG_DATA_HOME: join(home, '.local', 'share'),
+    XDG_RUNTIME_DIR: join(home, 'run'),
+  };
+  mkdirSync(env.XDG_RUNTIME_DIR, { mode: 0o700 });
+  let child;
+  if (kBackendKind === 'real') {
+    if (!options.firstRun) spawnSync(kTidewell, ['option', 'FirstRun', '1'], { env });
+    child = spawn(kTidewell, ['serve', '--no-browser'], { env, stdio: ['ignore', 'pipe', 'inherit'] });
+  } else {
+    const extra = [];
+    if (options.firstRun) extra.push('--first-run');
+    if (options.pages) extra.push('--pages', String(options.pages));
+    child = spawn(process.execPath, [join(uiRoot, 'dev', 'fake-service.mjs'), ...extra], {
+      env,
+      stdio: ['ignore', 'pipe', 'inherit'],
+    });
+  }
+  const openUrl = await readFirstLine(child);
+  const origin = new URL(openUrl).origin;
+  const secret = new URL(openUrl).searchParams.get('token');
+  const call = async (path, body) => {
+    const response = await fetch(`${origin}${path}`, {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json', Authorization: `Bearer ${secret}`, Origin: origin },
+      body: JSON.stringify(body),
+    });
+    return response.json();
+  };
+  return {
+    kind: kBackendKind,
+    home,
+    env,
+    openUrl,
+    origin,
+    // One API request, as the UI makes it.
+    async api(method, params = {}) {
+      const reply = await call('/api', { id: 1, method, params });
+      if (reply.error) throw Object.assign(new Error(reply.error.message), { body: reply.error });
+      return reply.result;
+    },
+    // A page added by another process.
+    async addElsewhere(address, title) {
+      if (kBackendKind === 'real') {
+        const result = spawnSync(kTidewell, ['add', address, title], { env, encoding: 'utf8' });
+        if (result.status !== 0) throw new Error(result.stderr);
+      } else {
+        await call('/_fake/add', { title, address });
+      }
+    },
+    async stop() {
+      child.kill('SIGTERM');
+      await new Promise((resolve) => (child.exitCode !== null ? resolve() : child.once('exit', resolve)));
+      rmSync(home, { recursive: true, force: true });
+    },
+  };
+}
