@@ -133,16 +133,17 @@ async function checkPass(only) {
 function queueAdd(title, address) {
   const requestId = nextRequestId++;
   const placeholder = newPage(title, address, { pending: true, updatedTime: new Date().toISOString() });
-  setTimeout(() => {
+  // As the page database does, the page is fetched before its file is written.
+  setTimeout(async () => {
+    const first = await fetchPage({ address });
     if (taken(title)) {
       send('requestDone', { requestId, kind: 'add', name: title, ok: false, error: { code: 'add-failed', message: 'An error occurred while adding the page.', icon: 'error' } });
       return;
     }
-    pages.set(title, newPage(title, address));
+    pages.set(title, newPage(title, address, { error: first.error ?? null, hash: first.hash }));
     send('page', { change: 'added', page: publicPage(pages.get(title)) });
     send('requestDone', { requestId, kind: 'add', name: title, ok: true });
-    void checkPass([title]);
-  }, Number(args['add-delay'] ?? 150));
+  }, Number(args['add-delay'] ?? 50));
   return { requestId, title, address, placeholder };
 }
 

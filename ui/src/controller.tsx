@@ -259,12 +259,13 @@ export class Controller {
   async finishRename(newTitle: string | null) {
     const editing = this.renaming;
     if (!editing) return;
+    const wasSelected = this.selected === editing.title;
     this.renaming = null;
     this.changed();
     if (newTitle === null || newTitle === editing.title) return;
     try {
       await this.client.renamePage(editing.title, newTitle);
-      if (this.selected === editing.title) this.selected = newTitle;
+      if (wasSelected) this.selected = newTitle;
       this.changed();
     } catch (e) {
       await this.report(e, msg.setPropertiesFailed);

@@ -53,7 +53,7 @@ function AddPageDialog({ c, options, close }: { c: Controller; options: AddPageO
 
   return (
     <Dialog title={kTitles[options.mode]} class="add-page" onCancel={() => close(false)}>
-      <form ref={form} onSubmit={submit}>
+      <form ref={form} noValidate onSubmit={submit}>
         <p class="note">{options.mode === 'currentPage' ? kCurrentNote : kPlainNote}</p>
         <TextField label="&Title:" name="title" value={title} onInput={setTitle} maxLength={c.maxTitleLength} autoFocus />
         <TextField

@@ -241,7 +241,7 @@ function OptionsSheet({ c, close }: { c: Controller; close: (saved: boolean) => 
 
   return (
     <Dialog title="Options - Tidewell" class="options" onCancel={() => close(false)}>
-      <form ref={root} onSubmit={submit}>
+      <form ref={root} noValidate onSubmit={submit}>
         {!form ? (
           <div class="loading">Loading...</div>
         ) : (

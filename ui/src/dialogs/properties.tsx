@@ -63,7 +63,7 @@ function PropertiesDialog({ c, page, close }: { c: Controller; page: Page; close
 
   return (
     <Dialog title="Properties - Tidewell" class="properties" onCancel={() => close(false)}>
-      <form ref={form} onSubmit={submit}>
+      <form ref={form} noValidate onSubmit={submit}>
         <TextField
           label="&Title:"
           name="title"

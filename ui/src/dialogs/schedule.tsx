@@ -51,7 +51,7 @@ function ScheduleDialog({ c, close }: { c: Controller; close: (saved: boolean) =
 
   return (
     <Dialog title="Schedule - Tidewell" class="schedule" onCancel={() => close(false)}>
-      <form onSubmit={submit}>
+      <form noValidate onSubmit={submit}>
         {!schedule ? (
           <div class="loading">Loading...</div>
         ) : (

@@ -10,7 +10,7 @@ export interface DisplaySettings {
   largeButtons: boolean;
   buttonText: boolean;
   pageColumnWidth: number; // 0: the column takes the room the Updated column leaves
-  updatedColumnWidth: number;
+  updatedColumnWidth: number; // 0: a share of the list's width
   showTasks: boolean;
   taskPaneOpen: [boolean, boolean, boolean];
 }
@@ -67,7 +67,7 @@ export function readDisplaySettings(kind: SettingKind, values: SettingValues): D
     largeButtons: flag(values, names.largeButtons, false),
     buttonText: flag(values, names.buttonText, false),
     pageColumnWidth: width(names.pageColumnWidth, 0),
-    updatedColumnWidth: width(names.updatedColumnWidth, kDefaultUpdatedWidth),
+    updatedColumnWidth: width(names.updatedColumnWidth, 0),
     showTasks: kind === 'host' && flag(values, 'TaskPad', true),
     taskPaneOpen: [
       flag(values, kTaskPaneNames[0], true),

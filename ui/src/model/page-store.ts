@@ -137,7 +137,7 @@ export class PageStore {
   addPlaceholder(requestId: number, placeholder: Page): Entry | undefined {
     this.requests.set(requestId, { kind: 'add', name: placeholder.title });
     const entry = this.insert({ ...placeholder, pending: true });
-    if (entry) this.resort(false, [entry], new Set());
+    if (entry) this.resort(false, [entry], new Set([entry]));
     this.changed();
     return entry;
   }
@@ -239,8 +239,9 @@ export class PageStore {
       this.sorted = [...this.entries.values()].sort(compare);
     } else {
       const moving = new Set(touched);
+      // Entries that left the map (removed, or replaced by the page they stood for) go too.
       if (moving.size || removed.size)
-        this.sorted = this.sorted.filter((e) => !moving.has(e) && !removed.has(e));
+        this.sorted = this.sorted.filter((e) => !moving.has(e) && this.entries.get(e.page.title) === e);
       for (const entry of moving) {
         if (this.entries.get(entry.page.title) !== entry) continue;
         let lo = 0;

@@ -5,7 +5,7 @@
 import { useEffect, useLayoutEffect, useRef, useState } from 'preact/hooks';
 import { Cmd, ViewMode } from '../commands';
 import type { Controller } from '../controller';
-import { kMinColumnWidth } from '../model/display-settings';
+import { kDefaultUpdatedWidth, kMinColumnWidth } from '../model/display-settings';
 import { formatTime, iconStateOf, infoTip } from '../model/format';
 import type { Entry } from '../model/page-store';
 import { kError, kPageColumn, kUpdated, kUpdatedColumn } from '../strings';
@@ -40,6 +40,7 @@ export function PageList({ c }: { c: Controller }) {
   useSource(c);
   useSource(c.store);
   const scroller = useRef<HTMLDivElement>(null);
+  const header = useRef<HTMLDivElement>(null);
   const listbox = useRef<HTMLDivElement>(null);
   const [box, setBox] = useState({ width: 600, height: 400 });
   const [scrollTop, setScrollTop] = useState(0);
@@ -76,10 +77,14 @@ export function PageList({ c }: { c: Controller }) {
   useEffect(() => reveal(selectedIndex), [c.selected, mode]);
 
   // Column widths: the Page column takes the room the Updated column leaves unless sized.
-  const updatedWidth = columnDrag?.updated ?? c.settings.updatedColumnWidth;
+  const updatedWidth =
+    columnDrag?.updated ??
+    (c.settings.updatedColumnWidth || Math.round(Math.min(kDefaultUpdatedWidth, Math.max(64, box.width * 0.3))));
   const pageWidth =
     columnDrag?.page ??
     (c.settings.pageColumnWidth || Math.max(kMinColumnWidth, box.width - (showUpdated ? updatedWidth : 0)));
+
+  const rowWidth = Math.max(box.width, pageWidth + (showUpdated ? updatedWidth : 0));
 
   const first = Math.max(0, Math.floor(scrollTop / geometry.rowHeight) - kOverscanRows);
   const last = Math.min(rows, Math.ceil((scrollTop + box.height) / geometry.rowHeight) + kOverscanRows);
@@ -259,7 +264,7 @@ export function PageList({ c }: { c: Controller }) {
       onDrop={(e) => void drop(e)}
     >
       {details && (
-        <div class="list-header" aria-hidden="true">
+        <div ref={header} class="list-header" aria-hidden="true">
           <div class="column-head" style={{ width: `${pageWidth}px` }}>
             {kPageColumn}
           </div>
@@ -295,7 +300,11 @@ export function PageList({ c }: { c: Controller }) {
       <div
         ref={scroller}
         class="list-scroll"
-        onScroll={(e) => setScrollTop((e.currentTarget as HTMLElement).scrollTop)}
+        onScroll={(e) => {
+          const el = e.currentTarget as HTMLElement;
+          setScrollTop(el.scrollTop);
+          if (header.current) header.current.scrollLeft = el.scrollLeft;
+        }}
         onContextMenu={(e) => {
           if ((e.target as Element).closest('[role="option"]')) return;
           e.preventDefault();
@@ -313,7 +322,7 @@ export function PageList({ c }: { c: Controller }) {
           aria-label="Pages"
           tabIndex={0}
           aria-activedescendant={active ? `page-${active.key}` : undefined}
-          style={{ height: `${rows * geometry.rowHeight}px` }}
+          style={{ height: `${rows * geometry.rowHeight}px`, width: details ? `${rowWidth}px` : undefined }}
           onKeyDown={keyDown}
         >
           {shown.map((i) => {
@@ -337,7 +346,11 @@ export function PageList({ c }: { c: Controller }) {
                 class={`item state-${state}${i === selectedIndex ? ' selected' : ''}${page.pending ? ' pending' : ''}`}
                 style={{
                   transform: `translate(${x}px, ${row * geometry.rowHeight}px)`,
-                  width: geometry.tileWidth ? `${Math.floor(box.width / perRow)}px` : undefined,
+                  width: geometry.tileWidth
+                    ? `${Math.floor(box.width / perRow)}px`
+                    : details
+                      ? `${rowWidth}px`
+                      : undefined,
                   height: `${geometry.rowHeight}px`,
                 }}
                 title={renaming ? undefined : infoTip(page)}

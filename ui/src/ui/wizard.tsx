@@ -39,7 +39,7 @@ export function Wizard(props: WizardProps) {
   }, [props.step]);
   return (
     <Dialog title={props.title} class={`wizard ${props.class ?? ''}`} onCancel={props.onCancel} onKeyDown={props.onKeyDown}>
-      <form
+      <form noValidate
         onSubmit={(e) => {
           e.preventDefault();
           if (!props.busy) props.onNext();

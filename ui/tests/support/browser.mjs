@@ -23,6 +23,7 @@ export async function launchBrowser() {
     ],
     viewport: { width: 1100, height: 720 },
   });
+  context.setDefaultTimeout(10000);
   return {
     context,
     async close() {

@@ -3,8 +3,12 @@ import { createServer } from 'node:http';
 
 export async function startWebServer() {
   const pages = new Map();
-  const server = createServer((req, res) => {
-    const body = pages.get(new URL(req.url, 'http://x').pathname);
+  const delays = new Map();
+  const server = createServer(async (req, res) => {
+    const path = new URL(req.url, 'http://x').pathname;
+    const delay = delays.get(path);
+    if (delay) await new Promise((r) => setTimeout(r, delay));
+    const body = pages.get(path);
     if (body === undefined) return res.writeHead(404, { 'Content-Type': 'text/html' }).end('<h1>Not found</h1>');
     res.writeHead(200, { 'Content-Type': 'text/html' }).end(body);
   });
@@ -15,6 +19,10 @@ export async function startWebServer() {
     url: (path) => `${base}${path}`,
     set(path, html) {
       pages.set(path, html);
+    },
+    // Answers for this path only after `ms` milliseconds.
+    delay(path, ms) {
+      delays.set(path, ms);
     },
     close: () => new Promise((resolve) => server.close(resolve)),
   };

@@ -1,0 +1,68 @@
+// Helpers for driving the UI as a person does: by role and accessible name.
+import assert from 'node:assert/strict';
+
+export const kWaitMs = 10000;
+
+// Polls until `probe` returns a truthy value (and returns it), or fails with `what`.
+export async function waitFor(probe, what = 'condition', timeout = kWaitMs) {
+  const end = Date.now() + timeout;
+  let last;
+  for (;;) {
+    try {
+      last = await probe();
+      if (last) return last;
+    } catch (e) {
+      last = e;
+    }
+    if (Date.now() > end) throw new Error(`timed out waiting for ${what} (last: ${last})`);
+    await new Promise((r) => setTimeout(r, 40));
+  }
+}
+
+export async function openUi(browser, backend, { width = 1100, height = 720 } = {}) {
+  const page = await browser.context.newPage();
+  await page.setViewportSize({ width, height });
+  await page.goto(backend.openUrl);
+  await page.getByRole('listbox', { name: 'Pages' }).waitFor();
+  return page;
+}
+
+export const pageItem = (page, title) => page.getByRole('listbox', { name: 'Pages' }).getByRole('option', { name: title, exact: true });
+export const dialog = (page, name) => page.getByRole('dialog', { name, exact: true });
+export const messageBox = (page) => page.getByRole('alertdialog', { name: 'Tidewell' });
+
+// The titles in the list, in display order.
+export async function listedTitles(page) {
+  return page.getByRole('listbox', { name: 'Pages' }).getByRole('option').evaluateAll((items) =>
+    items
+      .map((el) => ({ title: el.getAttribute('aria-label'), at: Number(el.getAttribute('aria-posinset')) }))
+      .sort((a, b) => a.at - b.at)
+      .map((x) => x.title),
+  );
+}
+
+// Checks the message box's exact text and icon, presses its button, and waits for it to go.
+export async function answerMessage(page, { text, icon, button = 'OK' }) {
+  const box = messageBox(page);
+  await box.waitFor();
+  const shown = await box.locator('.box-text').textContent();
+  assert.equal(shown, text.replace(/\r\n/g, '\n'));
+  if (icon) assert.equal(await box.getByRole('img').getAttribute('aria-label'), icon);
+  else assert.equal(await box.getByRole('img').count(), 0, 'a message box without icon');
+  await box.getByRole('button', { name: button, exact: true }).click();
+  await box.waitFor({ state: 'detached' });
+}
+
+export async function addPageThroughDialog(page, title, address) {
+  await page.getByRole('toolbar').getByRole('button', { name: 'Add Page' }).click();
+  const add = dialog(page, 'Add Page - Tidewell');
+  await add.getByLabel('Title:').fill(title);
+  await add.getByLabel('Address:').fill(address);
+  await add.getByRole('button', { name: 'OK' }).click();
+  return add;
+}
+
+export async function menuCommand(page, title, command) {
+  await pageItem(page, title).click({ button: 'right' });
+  await page.getByRole('menu').getByRole('menuitem', { name: command, exact: true }).click();
+}
