@@ -2,11 +2,12 @@
 import assert from 'node:assert/strict';
 import { existsSync, readdirSync, renameSync } from 'node:fs';
 import { join } from 'node:path';
-import { after, before, describe, test } from 'node:test';
+import { after, afterEach, before, describe, test } from 'node:test';
 import { startBackend } from './support/backend.mjs';
 import { launchBrowser } from './support/browser.mjs';
 import {
   addPageThroughDialog,
+  closeAll,
   answerMessage,
   dialog,
   menuCommand,
@@ -30,6 +31,7 @@ before(async () => {
   browser = await launchBrowser();
   page = await openUi(browser, backend);
 });
+afterEach(() => closeAll(page));
 after(async () => {
   await browser?.close();
   await backend?.stop();

@@ -272,9 +272,10 @@ function OptionsSheet({ c, close }: { c: Controller; close: (saved: boolean) => 
                   <div role="radiogroup" aria-label="Check for updates" class="choices">
                     <Radio label="N&one" name="Interval" checked={form.Interval === 0} onSelect={() => set({ Interval: 0 })} />
                     <div class="radio-with-field">
-                      <Radio label="&Every" name="Interval" checked={form.Interval === 1} onSelect={() => set({ Interval: 1, minutes: form.minutes || '30' })} />
+                      <Radio label="&Every" name="Interval" describedBy="unit-minutes" checked={form.Interval === 1} onSelect={() => set({ Interval: 1, minutes: form.minutes || '30' })} />
                       <NumberField
                         label="Minutes"
+                        labelId="unit-minutes"
                         name="minutes"
                         value={form.minutes}
                         min={1}
@@ -284,9 +285,10 @@ function OptionsSheet({ c, close }: { c: Controller; close: (saved: boolean) => 
                       />
                     </div>
                     <div class="radio-with-field">
-                      <Radio label="E&very" name="Interval" checked={form.Interval === 2} onSelect={() => set({ Interval: 2, hours: form.hours || '1' })} />
+                      <Radio label="E&very" name="Interval" describedBy="unit-hours" checked={form.Interval === 2} onSelect={() => set({ Interval: 2, hours: form.hours || '1' })} />
                       <NumberField
                         label="Hours"
+                        labelId="unit-hours"
                         name="hours"
                         value={form.hours}
                         min={1}

@@ -60,14 +60,15 @@ interface NumberFieldProps {
   unit?: string;
   disabled?: boolean;
   invalid?: boolean;
+  labelId?: string;
 }
 
 // A number with an up-down control: the arrows keep to the range; typing is checked on OK.
-export function NumberField({ label, name, value, onInput, min, max, unit, disabled, invalid }: NumberFieldProps) {
+export function NumberField({ label, name, value, onInput, min, max, unit, disabled, invalid, labelId }: NumberFieldProps) {
   const id = useId(name);
   return (
     <div class={`field number-field${disabled ? ' disabled' : ''}`}>
-      <label for={id}>
+      <label for={id} id={labelId}>
         <Mn label={label} />
       </label>
       <div class="field-control">
@@ -127,6 +128,7 @@ export function Radio({
   checked,
   onSelect,
   disabled,
+  describedBy,
   children,
 }: {
   label: string;
@@ -134,6 +136,7 @@ export function Radio({
   checked: boolean;
   onSelect: () => void;
   disabled?: boolean;
+  describedBy?: string;
   children?: ComponentChildren;
 }) {
   return (
@@ -144,6 +147,7 @@ export function Radio({
         checked={checked}
         disabled={disabled}
         accessKey={accessKey(label)}
+        aria-describedby={describedBy}
         onChange={() => onSelect()}
       />
       <span>

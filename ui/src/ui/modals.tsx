@@ -31,7 +31,7 @@ export class Modals {
           this.changed();
           // Give focus back once the dialog is gone.
           requestAnimationFrame(() => {
-            if (returnFocus?.isConnected && !this.stack.length) returnFocus.focus();
+            if (returnFocus?.isConnected) returnFocus.focus();
           });
           resolve(value as T);
         },

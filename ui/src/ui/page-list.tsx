@@ -306,8 +306,13 @@ export function PageList({ c }: { c: Controller }) {
           if (header.current) header.current.scrollLeft = el.scrollLeft;
         }}
         onContextMenu={(e) => {
-          if ((e.target as Element).closest('[role="option"]')) return;
           e.preventDefault();
+          // The context-menu key and Shift+F10 arrive here too, after their keydown.
+          if (e.button !== 2) {
+            if (!c.menus.current) contextFromKeyboard();
+            return;
+          }
+          if ((e.target as Element).closest('[role="option"]')) return;
           c.select(null);
           openMenuFor(undefined, e.clientX, e.clientY);
         }}
@@ -362,6 +367,7 @@ export function PageList({ c }: { c: Controller }) {
                   void c.run(Cmd.Open, { entry });
                 }}
                 onContextMenu={(e) => {
+                  if (e.button !== 2) return;
                   e.preventDefault();
                   e.stopPropagation();
                   listbox.current?.focus();

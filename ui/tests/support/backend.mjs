@@ -47,22 +47,28 @@ export async function startBackend(options = {}) {
     XDG_RUNTIME_DIR: join(home, 'run'),
   };
   mkdirSync(env.XDG_RUNTIME_DIR, { mode: 0o700 });
-  let child;
-  if (kBackendKind === 'real') {
-    if (!options.firstRun) spawnSync(kTidewell, ['option', 'FirstRun', '1'], { env });
-    child = spawn(kTidewell, ['serve', '--no-browser'], { env, stdio: ['ignore', 'pipe', 'inherit'] });
-  } else {
-    const extra = [];
-    if (options.firstRun) extra.push('--first-run');
-    if (options.pages) extra.push('--pages', String(options.pages));
-    child = spawn(process.execPath, [join(uiRoot, 'dev', 'fake-service.mjs'), ...extra], {
-      env,
-      stdio: ['ignore', 'pipe', 'inherit'],
-    });
-  }
+  if (kBackendKind === 'real' && !options.firstRun) spawnSync(kTidewell, ['option', 'FirstRun', '1'], { env });
+  const launch = (extra = []) =>
+    kBackendKind === 'real'
+      ? spawn(kTidewell, ['serve', '--no-browser'], { env, stdio: ['ignore', 'pipe', 'inherit'] })
+      : spawn(
+          process.execPath,
+          [
+            join(uiRoot, 'dev', 'fake-service.mjs'),
+            ...(options.firstRun ? ['--first-run'] : []),
+            ...(options.pages ? ['--pages', String(options.pages)] : []),
+            ...extra,
+          ],
+          { env, stdio: ['ignore', 'pipe', 'inherit'] },
+        );
+  let child = launch();
   const openUrl = await readFirstLine(child);
   const origin = new URL(openUrl).origin;
   const secret = new URL(openUrl).searchParams.get('token');
+  const end = async () => {
+    child.kill('SIGTERM');
+    await new Promise((resolve) => (child.exitCode !== null ? resolve() : child.once('exit', resolve)));
+  };
   const call = async (path, body) => {
     const response = await fetch(`${origin}${path}`, {
       method: 'POST',
@@ -92,9 +98,17 @@ export async function startBackend(options = {}) {
         await call('/_fake/add', { title, address });
       }
     },
+    // Ends the service and starts it again in the same HOME; the windows must find it again.
+    // `whileDown` runs while no service answers.
+    async restart(whileDown = async () => {}) {
+      await end();
+      await whileDown();
+      const url = new URL(openUrl);
+      child = launch(['--port', url.port, '--token', secret]);
+      await readFirstLine(child);
+    },
     async stop() {
-      child.kill('SIGTERM');
-      await new Promise((resolve) => (child.exitCode !== null ? resolve() : child.once('exit', resolve)));
+      await end();
       rmSync(home, { recursive: true, force: true });
     },
   };

@@ -66,3 +66,13 @@ export async function menuCommand(page, title, command) {
   await pageItem(page, title).click({ button: 'right' });
   await page.getByRole('menu').getByRole('menuitem', { name: command, exact: true }).click();
 }
+
+// Closes whatever a failed test left open, so that the next test starts from the main window.
+export async function closeAll(page) {
+  for (let i = 0; i < 6; i++) {
+    const open = await page.locator('[role="dialog"], [role="alertdialog"], [role="menu"]').count();
+    if (!open) return;
+    await page.keyboard.press('Escape');
+    await page.waitForTimeout(50);
+  }
+}

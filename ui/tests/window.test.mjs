@@ -1,0 +1,321 @@
+// The main window as a whole: it follows every change made anywhere, keeps several windows in
+// step, survives a restart of the service, and offers its views, filter and toolbar.
+import assert from 'node:assert/strict';
+import { after, afterEach, before, describe, test } from 'node:test';
+import { startBackend } from './support/backend.mjs';
+import { launchBrowser } from './support/browser.mjs';
+import { answerMessage, closeAll, dialog, listedTitles, openUi, pageItem, waitFor } from './support/ui.mjs';
+import { startWebServer } from './support/web-server.mjs';
+
+let web;
+let backend;
+let browser;
+let page;
+
+before(async () => {
+  web = await startWebServer();
+  backend = await startBackend();
+  browser = await launchBrowser();
+  page = await openUi(browser, backend);
+});
+afterEach(() => closeAll(page));
+after(async () => {
+  await browser?.close();
+  await backend?.stop();
+  await web?.close();
+});
+
+const viewMenu = async (p = page) => {
+  await p.getByRole('button', { name: 'View', exact: true }).click();
+  return p.getByRole('menu', { name: 'View' });
+};
+
+describe('following the page folder', () => {
+  test('a page added by another process shows at once, in every window', async () => {
+    const second = await openUi(browser, backend);
+    try {
+      await backend.addElsewhere(web.url('/x'), 'Added elsewhere');
+      await pageItem(page, 'Added elsewhere').waitFor();
+      await pageItem(second, 'Added elsewhere').waitFor();
+
+      // A rename in one window shows in the other.
+      await pageItem(page, 'Added elsewhere').click({ button: 'right' });
+      await page.getByRole('menuitem', { name: 'Rename' }).click();
+      await page.getByRole('textbox', { name: 'Title' }).fill('Renamed elsewhere');
+      await page.keyboard.press('Enter');
+      await pageItem(second, 'Renamed elsewhere').waitFor();
+      await pageItem(second, 'Added elsewhere').waitFor({ state: 'detached' });
+    } finally {
+      await second.close();
+    }
+  });
+
+  test('a display setting changed in one window applies in the other', async () => {
+    const second = await openUi(browser, backend);
+    try {
+      const hasColumn = (p) => p.locator('.list-header').getByText('Updated', { exact: true }).count();
+      const menu = await viewMenu();
+      await menu.getByRole('menuitem', { name: 'View' }).hover();
+      await page.getByRole('menuitemradio', { name: 'Details' }).click();
+      await waitFor(async () => (await hasColumn(second)) === 1, 'the Updated column in the second window');
+      const checked = await viewMenu();
+      assert.equal(await checked.getByRole('menuitemcheckbox', { name: 'Show Updated Column' }).getAttribute('aria-checked'), 'true');
+      await checked.getByRole('menuitemcheckbox', { name: 'Show Updated Column' }).click();
+      await waitFor(async () => (await hasColumn(second)) === 0, 'the column to go in the second window');
+      const again = await viewMenu();
+      assert.equal(await again.getByRole('menuitemcheckbox', { name: 'Show Updated Column' }).getAttribute('aria-checked'), 'false');
+      await again.getByRole('menuitemcheckbox', { name: 'Show Updated Column' }).click();
+    } finally {
+      await second.close();
+    }
+  });
+});
+
+describe('views and sorting', () => {
+  test('the view menu reads as it should and each view mode shows the pages', async () => {
+    const menu = await viewMenu();
+    const top = await menu.evaluate((m) =>
+      [...m.children].map((el) => el.getAttribute('role') === 'separator' ? '-' : el.getAttribute('aria-label')),
+    );
+    assert.deepEqual(top, ['View', '-', 'Show Updated Column', 'Sort by Updated Status', '-', 'Refresh']);
+    assert.equal(await menu.getByRole('menuitem', { name: 'Refresh' }).getAttribute('aria-keyshortcuts'), 'F5');
+    await menu.getByRole('menuitem', { name: 'View' }).press('ArrowRight');
+    const modes = await page.getByRole('menuitemradio').evaluateAll((items) => items.map((i) => i.getAttribute('aria-label')));
+    assert.deepEqual(modes, ['Large Icons', 'Small Icons', 'List', 'Details']);
+    await page.keyboard.press('Escape');
+    await page.keyboard.press('Escape');
+
+    for (const mode of ['Large Icons', 'Small Icons', 'List', 'Details']) {
+      const m = await viewMenu();
+      await m.getByRole('menuitem', { name: 'View' }).hover();
+      await page.getByRole('menuitemradio', { name: mode }).click();
+      await waitFor(async () => (await listedTitles(page)).includes('Renamed elsewhere'), `the list in ${mode}`);
+      const again = await viewMenu();
+      await again.getByRole('menuitem', { name: 'View' }).hover();
+      assert.equal(await page.getByRole('menuitemradio', { name: mode }).getAttribute('aria-checked'), 'true');
+      await closeAll(page);
+    }
+    const stored = (await backend.api('settings.get', { setting: 'host' })).values;
+    assert.equal(Number(stored.ViewMode), 1);
+  });
+
+  test('by status: pending, then updated, then in error, then by title; by title: pending last', async () => {
+    web.set('/ok1', 'a');
+    web.set('/ok2', 'b');
+    await backend.addElsewhere(web.url('/ok1'), 'aa plain');
+    await backend.addElsewhere(web.url('/ok2'), 'zz changes');
+    await backend.addElsewhere(web.url('/missing'), 'mm broken');
+    await page.keyboard.press('F5');
+    await waitFor(async () => (await pageItem(page, 'mm broken').getAttribute('aria-description'))?.startsWith('Error'), 'the error');
+    web.set('/ok2', 'b changed');
+    await closeAll(page);
+    await waitFor(async () => !(await page.getByRole('toolbar').getByRole('button', { name: 'Stop' }).count()), 'the check to end');
+    await page.keyboard.press('F5');
+    await dialog(page, 'Updated Pages - Tidewell').waitFor();
+    await closeAll(page);
+    web.set('/slow2', 'slow');
+    web.delay('/slow2', 3000);
+    await page.getByRole('toolbar').getByRole('button', { name: 'Add Page' }).click();
+    const add = dialog(page, 'Add Page - Tidewell');
+    await add.getByLabel('Title:').fill('pp pending');
+    await add.getByLabel('Address:').fill(web.url('/slow2'));
+    await add.getByRole('button', { name: 'OK' }).click();
+    await pageItem(page, 'pp pending').waitFor();
+
+    const titles = await listedTitles(page);
+    const at = (t) => titles.indexOf(t);
+    assert.ok(at('pp pending') === 0, `pending first: ${titles}`);
+    assert.ok(at('zz changes') < at('mm broken'), `updated before error: ${titles}`);
+    assert.ok(at('mm broken') < at('aa plain'), `error before the rest: ${titles}`);
+
+    const menu = await viewMenu();
+    await menu.getByRole('menuitemcheckbox', { name: 'Sort by Updated Status' }).click();
+    const byTitle = await listedTitles(page);
+    assert.equal(byTitle[byTitle.length - 1], 'pp pending');
+    assert.ok(byTitle.indexOf('aa plain') < byTitle.indexOf('mm broken'));
+    assert.ok(byTitle.indexOf('mm broken') < byTitle.indexOf('zz changes'));
+    const restore = await viewMenu();
+    await restore.getByRole('menuitemcheckbox', { name: 'Sort by Updated Status' }).click();
+  });
+});
+
+describe('the filter', () => {
+  test('narrows by title or address, never hides a page being added, and says when it hides updated pages', async () => {
+    const filter = page.getByRole('searchbox', { name: 'Filter pages' });
+    await filter.fill('/ok1');
+    await waitFor(async () => {
+      const t = await listedTitles(page);
+      return t.includes('aa plain') && !t.includes('mm broken');
+    }, 'the filter by address');
+    assert.match(await page.getByRole('status').filter({ hasText: 'not shown' }).textContent(), /1 updated page is not shown/);
+    await filter.fill('PLAIN');
+    await waitFor(async () => (await listedTitles(page)).includes('aa plain'), 'the filter by title');
+    await filter.press('Escape');
+    assert.equal(await filter.inputValue(), '');
+    await waitFor(async () => (await listedTitles(page)).includes('mm broken'), 'everything back');
+
+    web.set('/slow3', 'slow');
+    web.delay('/slow3', 3000);
+    await filter.fill('nothing matches this');
+    await page.getByRole('toolbar').getByRole('button', { name: 'Add Page' }).click();
+    const add = dialog(page, 'Add Page - Tidewell');
+    await add.getByLabel('Title:').fill('Being added');
+    await add.getByLabel('Address:').fill(web.url('/slow3'));
+    await add.getByRole('button', { name: 'OK' }).click();
+    await pageItem(page, 'Being added').waitFor();
+    await filter.press('Escape');
+  });
+});
+
+describe('the keyboard', () => {
+  test('arrows select, Enter opens, the context-menu key opens the item menu', async () => {
+    const list = page.getByRole('listbox', { name: 'Pages' });
+    await list.focus();
+    await page.keyboard.press('Home');
+    const first = (await listedTitles(page))[0];
+    assert.equal(await pageItem(page, first).getAttribute('aria-selected'), 'true');
+    await page.keyboard.press('ArrowDown');
+    const second = (await listedTitles(page))[1];
+    assert.equal(await pageItem(page, second).getAttribute('aria-selected'), 'true');
+    assert.equal(await list.getAttribute('aria-activedescendant'), await pageItem(page, second).getAttribute('id'));
+
+    await page.keyboard.press('ContextMenu');
+    const menu = page.getByRole('menu', { name: second });
+    await menu.waitFor();
+    await page.keyboard.press('ArrowDown');
+    await page.keyboard.press('Escape');
+    await menu.waitFor({ state: 'detached' });
+
+    // Typing a title's first letters selects it.
+    await page.keyboard.type('aa');
+    assert.equal(await pageItem(page, 'aa plain').getAttribute('aria-selected'), 'true');
+    const tab = browser.context.waitForEvent('page');
+    await page.keyboard.press('Enter');
+    const opened = await tab;
+    await waitFor(() => opened.url() === web.url('/ok1'), 'the page to open');
+    await opened.close();
+    await page.bringToFront();
+  });
+});
+
+describe('the toolbar', () => {
+  test('Refresh turns into Stop while a check runs, and back', async () => {
+    web.delay('/ok1', 2500);
+    // With no page selected, the task pane shows the state of checking.
+    await page.getByRole('listbox', { name: 'Pages' }).focus();
+    await page.keyboard.press('Escape');
+    const bar = page.getByRole('toolbar');
+    try {
+    await bar.getByRole('button', { name: 'Refresh' }).click();
+    await bar.getByRole('button', { name: 'Stop' }).waitFor();
+    await page.getByRole('complementary', { name: 'Task pane' }).getByText('Checking pages...').waitFor();
+    await bar.getByRole('button', { name: 'Stop' }).click();
+    await bar.getByRole('button', { name: 'Refresh' }).waitFor({ timeout: 15000 });
+    await page.getByRole('complementary', { name: 'Task pane' }).getByText('Ready').waitFor();
+    } finally {
+      web.delay('/ok1', 0);
+    }
+  });
+
+  test('its menu sets large buttons and text, and a narrow window offers the rest under More', async () => {
+    const bar = page.getByRole('toolbar');
+    await bar.click({ button: 'right', position: { x: 600, y: 10 } });
+    const menu = page.getByRole('menu', { name: 'Toolbar' });
+    assert.deepEqual(
+      await menu.evaluate((m) => [...m.children].map((el) => (el.getAttribute('role') === 'separator' ? '-' : el.getAttribute('aria-label')))),
+      ['Small Icons', 'Large Icons', '-', 'Show Text'],
+    );
+    await menu.getByRole('menuitemcheckbox', { name: 'Show Text' }).click();
+    await bar.getByRole('button', { name: 'Add Page' }).getByText('Add Page').waitFor();
+
+    const narrow = await openUi(browser, backend, { width: 230, height: 600 });
+    try {
+      const more = narrow.getByRole('toolbar').getByRole('button', { name: 'More' });
+      await more.click();
+      const overflow = narrow.getByRole('menu', { name: 'More' });
+      const offered = await overflow.getByRole('menuitem').evaluateAll((items) => items.map((i) => i.getAttribute('aria-label')));
+      assert.ok(offered.includes('Help'), `Help is offered: ${offered}`);
+      await overflow.getByRole('menuitem', { name: 'Options' }).click().catch(() => undefined);
+      if (offered.includes('Options')) {
+        await dialog(narrow, 'Options - Tidewell').waitFor();
+        await closeAll(narrow);
+      }
+    } finally {
+      await narrow.close();
+    }
+    await bar.click({ button: 'right', position: { x: 600, y: 10 } });
+    await page.getByRole('menu', { name: 'Toolbar' }).getByRole('menuitemcheckbox', { name: 'Show Text' }).click();
+  });
+});
+
+describe('notifications', () => {
+  test('Updated Pages lists each page once, and "Do not show this window again" turns it off', async () => {
+    web.set('/n1', 'one');
+    web.set('/n2', 'two');
+    await backend.addElsewhere(web.url('/n1'), 'Notify one');
+    await backend.addElsewhere(web.url('/n2'), 'Notify two');
+    await page.keyboard.press('F5');
+    await waitFor(async () => !(await page.getByRole('toolbar').getByRole('button', { name: 'Stop' }).count()), 'the first check');
+    await closeAll(page);
+    web.set('/n1', 'one changed');
+    await page.keyboard.press('F5');
+    const updated = dialog(page, 'Updated Pages - Tidewell');
+    await updated.getByRole('button', { name: 'Notify one' }).waitFor();
+    await waitFor(async () => !(await page.getByRole('toolbar').getByRole('button', { name: 'Stop' }).count()), 'the second check');
+    web.set('/n2', 'two changed');
+    // A check started elsewhere while the dialog is open adds to it.
+    await backend.api('checking.refresh');
+    await updated.getByRole('button', { name: 'Notify two' }).waitFor();
+    assert.equal(await updated.getByRole('button', { name: 'Notify one' }).count(), 1);
+    await updated.getByLabel('Do not show this window again').check();
+    await updated.getByRole('button', { name: 'Close' }).click();
+    await updated.waitFor({ state: 'detached' });
+    await waitFor(async () => Number((await backend.api('settings.get', { setting: 'host' })).values.PageNotify) === 0, 'PageNotify 0');
+  });
+});
+
+describe('dropping onto the list', () => {
+  test('an Internet shortcut becomes a page titled by its file name', async () => {
+    web.set('/dropped', 'dropped');
+    await page.getByRole('listbox', { name: 'Pages' }).evaluate((list, url) => {
+      const data = new DataTransfer();
+      data.items.add(new File([`[InternetShortcut]\r\nURL=${url}\r\n`], 'Dropped shortcut.url'));
+      data.items.add(new File(['just text'], 'notes.txt'));
+      for (const type of ['dragover', 'drop']) list.dispatchEvent(new DragEvent(type, { dataTransfer: data, bubbles: true, cancelable: true }));
+    }, web.url('/dropped'));
+    await pageItem(page, 'Dropped shortcut').waitFor();
+    assert.equal(await pageItem(page, 'notes').count(), 0);
+  });
+
+  test('an address dropped as text becomes a page; a title it can not give is asked for', async () => {
+    await page.getByRole('listbox', { name: 'Pages' }).evaluate((list, url) => {
+      const data = new DataTransfer();
+      data.setData('text/plain', url);
+      list.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+    }, web.url('/dropped-text'));
+    // The title made from this address holds ":" and "/", which a title can not.
+    const add = dialog(page, 'Add Page - Tidewell');
+    await add.waitFor();
+    assert.equal(await add.getByLabel('Address:').inputValue(), web.url('/dropped-text'));
+    await add.getByLabel('Title:').fill('Dropped text');
+    await add.getByRole('button', { name: 'OK' }).click();
+    await pageItem(page, 'Dropped text').waitFor();
+  });
+});
+
+describe('message boxes', () => {
+  test('Tell a Friend says it comes later, with an information icon', async () => {
+    await page.getByRole('toolbar').getByRole('button', { name: 'Tell a Friend' }).click();
+    await answerMessage(page, { text: 'Tell a Friend comes with a later version of Tidewell.', icon: 'Information' });
+  });
+});
+
+describe('a restart of the service', () => {
+  test('a restarted service is found again without reloading the window', async () => {
+    const lost = page.getByRole('alert').getByText('Tidewell is not running', { exact: false });
+    await backend.restart(() => lost.waitFor());
+    await backend.addElsewhere(web.url('/after'), 'After the restart');
+    await pageItem(page, 'After the restart').waitFor({ timeout: 15000 });
+    await lost.waitFor({ state: 'detached' });
+  });
+});
