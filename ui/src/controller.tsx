@@ -19,6 +19,8 @@ import { ErrorsFeed, openErrors } from './dialogs/errors';
 import { openOptions } from './dialogs/options';
 import { openImportWizard } from './dialogs/import-wizard';
 
+const kMaxPathTitle = 254;
+
 export interface CommandContext {
   entry?: Entry;
   shiftKey?: boolean;
@@ -87,9 +89,8 @@ export class Controller {
     try {
       const info = await this.client.appInfo();
       this.folder = info.pageFolder;
-      const list = await this.client.listPages();
-      this.folder = list.folder || this.folder;
-      this.maxTitleLength = list.maxTitleLength;
+      // A page's file name holds at most 254 characters with its folder.
+      this.maxTitleLength = info.maxTitleLength ?? Math.max(1, kMaxPathTitle - info.pageFolder.length);
       this.changed();
       if (info.firstRun) await openPageSetupWizard(this, { firstStart: true });
     } catch {

@@ -54,6 +54,7 @@ export interface AppInfo {
   setting: SettingKind;
   firstRun: boolean;
   pageFolder: string;
+  maxTitleLength?: number;
 }
 
 export interface PageListInfo {

@@ -26,14 +26,17 @@ export function comparePages(a: Page, b: Page, byStatus: boolean): number {
 }
 
 const kFullSortThreshold = 64;
+const kMaxLoadHoldMs = 1500;
 
 export class PageStore {
   private entries = new Map<string, Entry>(); // by exact title
+  private placeholders = new Map<string, Entry>(); // pending entries by lower-case title
   private sorted: Entry[] = [];
   private nextKey = 1;
   private requests = new Map<number, { kind: RequestKind; name: string }>();
   private queue: ServerEvent[] = [];
   private flushScheduled = false;
+  private loadingSince: number | undefined;
   private listeners = new Set<Listener>();
   private byStatus = true;
   private filterText = '';
@@ -65,6 +68,18 @@ export class PageStore {
 
   flush() {
     this.flushScheduled = false;
+    // A connection starts with every page at once: they are held until the whole list is in
+    // (the checking state follows the last page), so that it is sorted once.
+    const loadingAt = this.queue.findIndex((e) => e.event === 'loading');
+    if (loadingAt >= 0 && !this.queue.slice(loadingAt).some((e) => e.event === 'checking')) {
+      this.loadingSince ??= performance.now();
+      if (performance.now() - this.loadingSince < kMaxLoadHoldMs) {
+        this.flushScheduled = true;
+        setTimeout(() => this.flush(), 16);
+        return;
+      }
+    }
+    this.loadingSince = undefined;
     const batch = this.queue;
     this.queue = [];
     if (!batch.length) return;
@@ -76,6 +91,7 @@ export class PageStore {
       switch (event.event) {
         case 'loading':
           this.entries.clear();
+          this.placeholders.clear();
           this.sorted = [];
           this.updatedCount = 0;
           touched.length = 0;
@@ -194,12 +210,6 @@ export class PageStore {
     return this.entries.get(title);
   }
 
-  findIgnoringCase(title: string): Entry | undefined {
-    const lower = title.toLowerCase();
-    for (const entry of this.entries.values()) if (entry.page.title.toLowerCase() === lower) return entry;
-    return undefined;
-  }
-
   private insert(page: Page): Entry | undefined {
     const same = this.entries.get(page.title);
     if (same && !same.page.pending) return undefined;
@@ -208,15 +218,13 @@ export class PageStore {
     if (placeholder) this.remove(placeholder);
     const entry: Entry = { key: this.nextKey++, page };
     this.entries.set(page.title, entry);
+    if (page.pending) this.placeholders.set(page.title.toLowerCase(), entry);
     if (page.updated && !page.pending) this.updatedCount++;
     return entry;
   }
 
   private findPendingIgnoringCase(title: string): Entry | undefined {
-    const lower = title.toLowerCase();
-    for (const entry of this.entries.values())
-      if (entry.page.pending && entry.page.title.toLowerCase() === lower) return entry;
-    return undefined;
+    return this.placeholders.size ? this.placeholders.get(title.toLowerCase()) : undefined;
   }
 
   private replace(entry: Entry, page: Page) {
@@ -229,6 +237,7 @@ export class PageStore {
   private remove(entry: Entry) {
     if (this.entries.get(entry.page.title) !== entry) return;
     this.entries.delete(entry.page.title);
+    if (this.placeholders.get(entry.page.title.toLowerCase()) === entry) this.placeholders.delete(entry.page.title.toLowerCase());
     if (entry.page.updated && !entry.page.pending) this.updatedCount--;
   }
 
