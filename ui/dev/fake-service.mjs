@@ -175,12 +175,19 @@ const methods = {
   'pages.addQuietly': ({ title, address }) => quietAdd(title, address),
   'pages.drop': ({ files, text }) => {
     const added = [];
+    const imports = [];
     for (const file of files ?? []) {
       if (file.name.endsWith('.url')) {
         const content = Buffer.from(file.contentBase64, 'base64').toString('latin1');
         const url = /^\s*URL\s*=\s*(.*)$/im.exec(content)?.[1]?.trim() ?? '';
-        if (url.length < 2) break;
+        if (url.length < 2) return { added, imports, stoppedAt: file.name };
         added.push(quietAdd(file.name.slice(0, -4).slice(0, 251), url));
+      } else if (file.name.endsWith('.twp')) {
+        // The stand-in can not read page files: the import fails as a damaged file would.
+        const requestId = nextRequestId++;
+        imports.push({ requestId, name: file.name.slice(0, -4) });
+        setTimeout(() => send('requestDone', { requestId, kind: 'import', name: file.name.slice(0, -4), ok: false,
+          error: { code: 'add-failed', message: 'An error occurred while adding the page.', icon: 'error' } }), 50);
       }
     }
     if (text) {
@@ -189,7 +196,7 @@ const methods = {
         added.push(quietAdd(titleFromAddress(text), text));
       } catch {}
     }
-    return { added };
+    return { added, imports };
   },
   'pages.rename': ({ title, newTitle }) => {
     const page = pageOf(title);
@@ -272,13 +279,25 @@ const methods = {
   'settings.get': () => ({ values: { ...settings }, schema: [], runOnStartup }),
   'settings.set': ({ values }) => (setSetting(values), {}),
   'startup.set': ({ enabled }) => ((runOnStartup = enabled), {}),
-  'schedule.get': () => ({
-    status: schedule?.enabled ? `Next run time: \n${new Date(Date.now() + 3600e3).toLocaleString()}` : 'To setup the schedule, click on the schedule button.',
-    kind: 'systemd',
-    schedule,
-  }),
+  'schedule.get': () => {
+    const next = schedule && schedule.repeat !== 'logon' ? new Date(Date.now() + 3600e3) : null;
+    return {
+      kind: 'systemd',
+      schedule,
+      nextRunTime: next?.toISOString() ?? null,
+      status: !schedule
+        ? 'To setup the schedule, click on the schedule button.'
+        : next
+          ? `Next run time: \n${next.toLocaleString()}`
+          : 'Next run time: \nAt log on',
+    };
+  },
   'schedule.set': ({ schedule: s }) => {
-    range('every', s.every, 1, 999);
+    if (s && s.repeat === 'hourly') range('everyHours', s.everyHours, 1, 23);
+    if (s && s.repeat !== 'logon' && !/^([01]\d|2[0-3]):[0-5]\d$/.test(s.at ?? ''))
+      throw fail('invalid-value', 'Please enter the time as hours and minutes.', 'information', { field: 'at' });
+    if (s && s.repeat === 'weekly' && !s.days?.length)
+      throw fail('invalid-value', 'Please choose at least one day.', 'information', { field: 'days' });
     schedule = s;
     return {};
   },

@@ -2,7 +2,7 @@
 // settings, the selection, and every command of the toolbar, the menus and the task pane.
 import { ApiClient } from './api/client';
 import { ApiError, TransportError, type ConnectionState, type Transport } from './api/transport';
-import type { ErrorBody, Page, QuietAddResult, ServerEvent, SettingKind, SettingValues, UpdatedPageRef } from './api/types';
+import type { DropResult, ErrorBody, Page, ServerEvent, SettingKind, SettingValues, UpdatedPageRef } from './api/types';
 import { Cmd, type CommandId, kCommandText, kViewModeCommand, ViewMode } from './commands';
 import type { HostEnvironment } from './host-environment';
 import { type DisplaySettings, kTaskPaneNames, readDisplaySettings, settingName } from './model/display-settings';
@@ -270,7 +270,8 @@ export class Controller {
       this.changed();
     } catch (e) {
       await this.report(e, msg.setPropertiesFailed);
-      if (e instanceof ApiError && e.body.field === 'title' && this.store.get(editing.title))
+      const field = e instanceof ApiError ? e.body.field : undefined;
+      if ((field === 'title' || field === 'newTitle') && this.store.get(editing.title))
         this.startRename(editing.title, newTitle);
     }
   }
@@ -324,7 +325,8 @@ export class Controller {
     }
   }
 
-  private async afterDrop(result: { added?: QuietAddResult[] }) {
+  private async afterDrop(result: DropResult) {
+    for (const imported of result.imports ?? []) this.store.trackRequest(imported.requestId, 'import', imported.name);
     for (const added of result.added ?? []) {
       if (added.placeholder && added.requestId !== undefined) this.showPlaceholder(added.requestId, added.placeholder);
       else if (added.needsDialog && !(await openAddPage(this, { mode: 'plain', title: added.title, address: added.address })))
@@ -376,28 +378,35 @@ export class Controller {
 
   // --- notifications ---
 
+  // Pages announced while the dialog is open join it; every announcement is answered when it
+  // closes.
   private async showUpdatedPages(id: number, pages: UpdatedPageRef[], doNotShowAgain: boolean) {
     if (this.updatedFeed) {
+      this.updatedFeed.ids.add(id);
       this.updatedFeed.append(pages);
       return;
     }
-    this.updatedFeed = new UpdatedPagesFeed(pages);
-    const result = await openUpdatedPages(this, this.updatedFeed, doNotShowAgain);
+    const feed = (this.updatedFeed = new UpdatedPagesFeed(pages));
+    feed.ids.add(id);
+    const result = await openUpdatedPages(this, feed, doNotShowAgain);
     this.updatedFeed = null;
     const chosen = result.chosen;
     if (chosen) this.open({ ...(this.store.get(chosen.title)?.page ?? blankPage(chosen)), address: chosen.address });
-    this.client.answerNotification(id, result.doNotShowAgain, chosen?.title).catch(() => undefined);
+    for (const answered of feed.ids)
+      this.client.answerNotification(answered, result.doNotShowAgain, chosen?.title).catch(() => undefined);
   }
 
   private async showErrors(id: number, errors: string[]) {
     if (this.errorsFeed) {
+      this.errorsFeed.ids.add(id);
       this.errorsFeed.append(errors);
       return;
     }
-    this.errorsFeed = new ErrorsFeed(errors);
-    await openErrors(this, this.errorsFeed);
+    const feed = (this.errorsFeed = new ErrorsFeed(errors));
+    feed.ids.add(id);
+    await openErrors(this, feed);
     this.errorsFeed = null;
-    this.client.answerNotification(id, false).catch(() => undefined);
+    for (const answered of feed.ids) this.client.answerNotification(answered, false).catch(() => undefined);
   }
 
   // --- menus ---

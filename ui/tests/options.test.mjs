@@ -91,6 +91,32 @@ describe('the options sheet', () => {
     assert.deepEqual([Number(values.Interval), Number(values.IntervalValue)], [0, 0]);
   });
 
+  test('Schedule...: the offline schedule is made, refused out of range, and removed', async () => {
+    const sheet = await openOptions('Schedule');
+    await sheet.getByText('To setup the schedule, click on the schedule button.').waitFor();
+    await sheet.getByRole('button', { name: 'Schedule...' }).click();
+    const schedule = dialog(page, 'Schedule - Tidewell');
+    await schedule.getByLabel('Run:').selectOption({ label: 'Hourly' });
+    await schedule.getByLabel('Every:').fill('24');
+    await schedule.getByLabel('First at:').fill('08:00');
+    await schedule.getByRole('button', { name: 'OK' }).click();
+    await answerMessage(page, { text: 'Please enter a value between 1 and 23.', icon: 'Information' });
+    await schedule.getByLabel('Every:').fill('3');
+    await schedule.getByRole('button', { name: 'OK' }).click();
+    await schedule.waitFor({ state: 'detached' });
+    await sheet.getByText('Next run time:', { exact: false }).waitFor();
+    assert.deepEqual((await backend.api('schedule.get')).schedule, { repeat: 'hourly', everyHours: 3, at: '08:00' });
+
+    await sheet.getByRole('button', { name: 'Schedule...' }).click();
+    assert.equal(await schedule.getByLabel('Every:').inputValue(), '3');
+    await schedule.getByLabel('Check pages on a schedule').uncheck();
+    await schedule.getByRole('button', { name: 'OK' }).click();
+    await schedule.waitFor({ state: 'detached' });
+    await sheet.getByText('To setup the schedule, click on the schedule button.').waitFor();
+    assert.equal((await backend.api('schedule.get')).schedule, null);
+    await sheet.getByRole('button', { name: 'Cancel' }).click();
+  });
+
   test('Smart Update: the wait is stored in seconds; a wait of 31 keeps the focus without a message', async () => {
     let sheet = await openOptions('Smart Update');
     await sheet.getByLabel('Check for Changes:').fill('4');

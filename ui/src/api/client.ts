@@ -4,6 +4,7 @@ import type {
   AddMode,
   AddResult,
   AppInfo,
+  DropResult,
   DroppedFile,
   FolderListing,
   Icon,
@@ -41,10 +42,10 @@ export class ApiClient {
     return this.call<QuietAddResult>('pages.addQuietly', { title, address });
   }
   dropFiles(files: DroppedFile[]) {
-    return this.call<{ added?: QuietAddResult[] }>('pages.drop', { files });
+    return this.call<DropResult>('pages.drop', { files });
   }
   dropText(text: string) {
-    return this.call<{ added?: QuietAddResult[] }>('pages.drop', { text });
+    return this.call<DropResult>('pages.drop', { text });
   }
   renamePage(title: string, newTitle: string) {
     return this.call<object>('pages.rename', { title, newTitle });
@@ -85,7 +86,7 @@ export class ApiClient {
   getSchedule() {
     return this.call<ScheduleInfo>('schedule.get');
   }
-  setSchedule(schedule: OfflineSchedule) {
+  setSchedule(schedule: OfflineSchedule | null) {
     return this.call<object>('schedule.set', { schedule });
   }
   listFolders(path: string) {

@@ -70,6 +70,12 @@ export interface AddResult {
   placeholder: Page;
 }
 
+export interface DropResult {
+  added?: QuietAddResult[];
+  imports?: { requestId: number; name: string }[];
+  stoppedAt?: string;
+}
+
 export interface QuietAddResult {
   requestId?: number;
   title: string;
@@ -84,19 +90,21 @@ export interface Settings {
   runOnStartup: boolean;
 }
 
-// The offline schedule: a systemd user timer or a crontab line that runs `tidewell /r`.
+// The offline schedule: when `tidewell /r` runs by itself (a systemd user timer, or a crontab
+// line where there is none).
+export type Weekday = 'mon' | 'tue' | 'wed' | 'thu' | 'fri' | 'sat' | 'sun';
 export interface OfflineSchedule {
-  enabled: boolean;
-  every: number;
-  unit: 'minutes' | 'hours' | 'days';
-  at: string; // "HH:MM", the first run of the day
-  catchUp: boolean; // a check missed while the computer was off runs at the next start
+  repeat: 'daily' | 'hourly' | 'weekly' | 'logon';
+  at?: string; // local "HH:MM"
+  everyHours?: number; // 1 to 23, with "hourly"
+  days?: Weekday[]; // with "weekly"
 }
 
 export interface ScheduleInfo {
   status: string;
   kind: 'systemd' | 'cron' | 'none';
   schedule: OfflineSchedule | null;
+  nextRunTime?: string | null;
 }
 
 export interface FolderListing {

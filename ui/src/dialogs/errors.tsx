@@ -7,6 +7,7 @@ import { useSource } from '../ui/use-source';
 
 export class ErrorsFeed {
   errors: string[] = [];
+  readonly ids = new Set<number>(); // the announcements it answers
   private listeners = new Set<() => void>();
 
   constructor(errors: string[]) {

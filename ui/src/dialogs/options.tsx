@@ -5,6 +5,7 @@ import { useEffect, useRef, useState } from 'preact/hooks';
 import { ApiError } from '../api/transport';
 import type { SettingValues } from '../api/types';
 import type { Controller } from '../controller';
+import { formatTime } from '../model/format';
 import { msg } from '../strings';
 import { Button, Buttons, Checkbox, Group, NumberField, Radio, TextField, focusField } from '../ui/fields';
 import { Mn, accessKey } from '../ui/mnemonic';
@@ -129,10 +130,11 @@ function OptionsSheet({ c, close }: { c: Controller; close: (saved: boolean) => 
   const root = useRef<HTMLFormElement>(null);
   const host = c.setting === 'host';
 
+  // The next run in the browser's own locale when the service gives the time.
   const loadStatus = () =>
     c.client
       .getSchedule()
-      .then((s) => setStatus(s.status))
+      .then((s) => setStatus(s.nextRunTime ? `Next run time: \n${formatTime(s.nextRunTime)}` : s.status))
       .catch((e: unknown) => setStatus(e instanceof ApiError ? e.body.message : ''));
 
   useEffect(() => {

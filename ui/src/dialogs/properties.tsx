@@ -53,7 +53,8 @@ function PropertiesDialog({ c, page, close }: { c: Controller; page: Page; close
       close(true);
     } catch (error) {
       setBusy(false);
-      const field = error instanceof ApiError ? error.body.field : undefined;
+      const reported = error instanceof ApiError ? error.body.field : undefined;
+      const field = reported === 'newTitle' ? 'title' : reported;
       if (field && kAdvancedFields.has(field)) setAdvanced(true);
       setInvalid(field ?? null);
       await c.report(error, msg.setPropertiesFailed);

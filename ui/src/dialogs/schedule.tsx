@@ -1,109 +1,164 @@
-// "Schedule - Tidewell": when the offline check runs (a systemd user timer, or a crontab line
-// where there is none), with its Schedule and Settings pages.
-import { useEffect, useState } from 'preact/hooks';
-import type { OfflineSchedule } from '../api/types';
+// "Schedule - Tidewell": when the offline check (`tidewell /r`) runs by itself, while no
+// Tidewell runs: daily, every few hours, on chosen weekdays, or at log-on.
+import { useEffect, useRef, useState } from 'preact/hooks';
+import { ApiError } from '../api/transport';
+import type { OfflineSchedule, Weekday } from '../api/types';
 import type { Controller } from '../controller';
-import { Button, Buttons, Checkbox, NumberField } from '../ui/fields';
+import { Button, Buttons, Checkbox, NumberField, focusField } from '../ui/fields';
 import { Mn, accessKey } from '../ui/mnemonic';
 import { Dialog } from '../ui/modals';
-import { Tabs } from '../ui/tabs';
 import { toNumber } from './properties';
 
-const kDefault: OfflineSchedule = { enabled: true, every: 1, unit: 'hours', at: '09:00', catchUp: true };
+const kDays: [Weekday, string][] = [
+  ['mon', 'Monday'],
+  ['tue', 'Tuesday'],
+  ['wed', 'Wednesday'],
+  ['thu', 'Thursday'],
+  ['fri', 'Friday'],
+  ['sat', 'Saturday'],
+  ['sun', 'Sunday'],
+];
+
+interface Form {
+  enabled: boolean;
+  repeat: OfflineSchedule['repeat'];
+  at: string;
+  everyHours: string;
+  days: Weekday[];
+}
+
+// Opening the dialog with no schedule yet is how one is made, so it starts switched on.
+function readForm(s: OfflineSchedule | null): Form {
+  return {
+    enabled: true,
+    repeat: s?.repeat ?? 'daily',
+    at: s?.at ?? '09:00',
+    everyHours: String(s?.everyHours ?? 1),
+    days: s?.days ?? ['mon'],
+  };
+}
+
+function writeSchedule(f: Form): OfflineSchedule | null {
+  if (!f.enabled) return null;
+  switch (f.repeat) {
+    case 'logon':
+      return { repeat: 'logon' };
+    case 'hourly':
+      return { repeat: 'hourly', everyHours: toNumber(f.everyHours), at: f.at };
+    case 'weekly':
+      return { repeat: 'weekly', days: f.days, at: f.at };
+    default:
+      return { repeat: 'daily', at: f.at };
+  }
+}
 
 export function openSchedule(c: Controller): Promise<boolean> {
   return c.modals.open<boolean>((close) => <ScheduleDialog c={c} close={close} />);
 }
 
 function ScheduleDialog({ c, close }: { c: Controller; close: (saved: boolean) => void }) {
-  const [schedule, setSchedule] = useState<OfflineSchedule | null>(null);
-  const [every, setEvery] = useState('1');
-  const [tab, setTab] = useState(0);
+  const [form, setForm] = useState<Form | null>(null);
   const [busy, setBusy] = useState(false);
+  const root = useRef<HTMLFormElement>(null);
 
   useEffect(() => {
     c.client
       .getSchedule()
-      .then((info) => {
-        const s = info.schedule ?? kDefault;
-        setSchedule(s);
-        setEvery(String(s.every));
-      })
+      .then((info) => setForm(readForm(info.schedule)))
       .catch(async (e) => {
         await c.report(e);
         close(false);
       });
   }, []);
 
-  const set = (change: Partial<OfflineSchedule>) => setSchedule({ ...schedule!, ...change });
+  const set = (change: Partial<Form>) => setForm({ ...form!, ...change });
   const submit = async (e: Event) => {
     e.preventDefault();
-    if (!schedule || busy) return;
+    if (!form || busy) return;
     setBusy(true);
     try {
-      await c.client.setSchedule({ ...schedule, every: toNumber(every) });
+      await c.client.setSchedule(writeSchedule(form));
       close(true);
     } catch (error) {
       setBusy(false);
       await c.report(error);
+      focusField(root.current, error instanceof ApiError ? error.body.field : undefined);
     }
   };
+  const off = !form?.enabled;
 
   return (
     <Dialog title="Schedule - Tidewell" class="schedule" onCancel={() => close(false)}>
-      <form noValidate onSubmit={submit}>
-        {!schedule ? (
+      <form ref={root} noValidate onSubmit={submit}>
+        {!form ? (
           <div class="loading">Loading...</div>
         ) : (
-          <Tabs names={['Schedule', 'Settings']} current={tab} onSelect={setTab}>
-            {tab === 0 ? (
-              <div class="page">
-                <p class="note">Tidewell checks your pages at these times, also when its window is not open.</p>
-                <Checkbox label="&Enabled" checked={schedule.enabled} onChange={(v) => set({ enabled: v })} />
-                <NumberField label="Run e&very:" name="every" value={every} min={1} max={999} disabled={!schedule.enabled} onInput={setEvery} />
-                <div class="field">
-                  <label for="schedule-unit">
-                    <Mn label="&Unit:" />
-                  </label>
-                  <select
-                    id="schedule-unit"
-                    accessKey={accessKey('&Unit:')}
-                    disabled={!schedule.enabled}
-                    value={schedule.unit}
-                    onChange={(e) => set({ unit: (e.target as HTMLSelectElement).value as OfflineSchedule['unit'] })}
-                  >
-                    <option value="minutes">Minutes</option>
-                    <option value="hours">Hours</option>
-                    <option value="days">Days</option>
-                  </select>
-                </div>
-                <div class="field">
-                  <label for="schedule-at">
-                    <Mn label="&Start time:" />
-                  </label>
-                  <input
-                    id="schedule-at"
-                    type="time"
-                    accessKey={accessKey('&Start time:')}
-                    disabled={!schedule.enabled}
-                    value={schedule.at}
-                    onInput={(e) => set({ at: (e.target as HTMLInputElement).value })}
-                  />
-                </div>
-              </div>
-            ) : (
-              <div class="page">
-                <Checkbox
-                  label="Run a check that was &missed while the computer was off"
-                  checked={schedule.catchUp}
-                  onChange={(v) => set({ catchUp: v })}
+          <div class="page">
+            <p class="note">Tidewell checks your pages at these times also when it is not running.</p>
+            <Checkbox label="&Check pages on a schedule" checked={form.enabled} onChange={(v) => set({ enabled: v })} />
+            <div class="field">
+              <label for="schedule-repeat">
+                <Mn label="&Run:" />
+              </label>
+              <select
+                id="schedule-repeat"
+                name="repeat"
+                accessKey={accessKey('&Run:')}
+                disabled={off}
+                value={form.repeat}
+                onChange={(e) => set({ repeat: (e.target as HTMLSelectElement).value as Form['repeat'] })}
+              >
+                <option value="daily">Daily</option>
+                <option value="hourly">Hourly</option>
+                <option value="weekly">Weekly</option>
+                <option value="logon">At log on</option>
+              </select>
+            </div>
+            {form.repeat === 'hourly' && (
+              <NumberField
+                label="&Every:"
+                name="everyHours"
+                value={form.everyHours}
+                min={1}
+                max={23}
+                unit="Hours"
+                disabled={off}
+                onInput={(v) => set({ everyHours: v })}
+              />
+            )}
+            {form.repeat !== 'logon' && (
+              <div class="field">
+                <label for="schedule-at">
+                  <Mn label={form.repeat === 'hourly' ? '&First at:' : '&At:'} />
+                </label>
+                <input
+                  id="schedule-at"
+                  name="at"
+                  type="time"
+                  accessKey={accessKey('&At:')}
+                  disabled={off}
+                  value={form.at}
+                  onInput={(e) => set({ at: (e.target as HTMLInputElement).value })}
                 />
               </div>
             )}
-          </Tabs>
+            {form.repeat === 'weekly' && (
+              <fieldset class="group days" name="days" disabled={off}>
+                <legend>On these days</legend>
+                {kDays.map(([day, name]) => (
+                  <Checkbox
+                    key={day}
+                    label={name}
+                    checked={form.days.includes(day)}
+                    onChange={(v) => set({ days: v ? [...form.days, day] : form.days.filter((d) => d !== day) })}
+                  />
+                ))}
+              </fieldset>
+            )}
+          </div>
         )}
         <Buttons>
-          <Button label="OK" type="submit" disabled={!schedule || busy} />
+          <Button label="OK" type="submit" disabled={!form || busy} />
           <Button label="Cancel" onClick={() => close(false)} />
         </Buttons>
       </form>

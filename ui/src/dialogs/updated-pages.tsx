@@ -11,6 +11,7 @@ import { useSource } from '../ui/use-source';
 
 export class UpdatedPagesFeed {
   pages: UpdatedPageRef[] = [];
+  readonly ids = new Set<number>(); // the announcements it answers
   private listeners = new Set<() => void>();
 
   constructor(pages: UpdatedPageRef[]) {
