@@ -6,6 +6,7 @@ import { launchBrowser } from '../tests/support/browser.mjs';
 import { startWebServer } from '../tests/support/web-server.mjs';
 
 const out = process.argv[2] ?? '/tmp/tw-shots';
+const only = process.argv[3]?.split(',');
 mkdirSync(out, { recursive: true });
 const web = await startWebServer();
 web.set('/news', '<p>news</p>');
@@ -13,6 +14,8 @@ const backend = await startBackend();
 for (const [i, name] of ['Weather in Oslo', 'Release notes', 'City council agenda', 'Train timetable', 'Job offers', 'Concert tickets'].entries())
   await backend.addElsewhere(i === 4 ? 'http://127.0.0.1:9/broken' : web.url(`/p${i}`), name);
 await backend.api('pages.add', { title: 'Local news', address: web.url('/news'), mode: 'plain' });
+await backend.api('checking.refresh');
+for (let i = 0; i < 6; i++) web.set(`/p${i}`, `<p>page ${i}</p>`);
 const browser = await launchBrowser();
 
 async function shoot(name, { width, height, scheme }, act) {
@@ -46,6 +49,36 @@ const dialogs = {
     await p.getByRole('button', { name: 'Advanced >>' }).click();
   },
   options: (p) => p.getByRole('button', { name: 'Options' }).click(),
+  advanced: async (p) => {
+    await p.getByRole('button', { name: 'Options' }).click();
+    await p.getByRole('tab', { name: 'Advanced' }).click();
+  },
+  schedule: async (p) => {
+    await p.getByRole('button', { name: 'Options' }).click();
+    await p.getByRole('tab', { name: 'Schedule' }).click();
+    await p.getByRole('button', { name: 'Schedule...' }).click();
+  },
+  largeicons: async (p) => {
+    await p.getByRole('button', { name: 'View', exact: true }).click();
+    await p.getByRole('menuitem', { name: 'View' }).hover();
+    await p.getByRole('menuitemradio', { name: 'Large Icons' }).click();
+  },
+  wizard: async (p) => {
+    await p.getByRole('option', { name: 'Release notes' }).click({ button: 'right' });
+    await p.getByRole('menuitem', { name: 'Smart Update Wizard' }).click();
+    await p.getByRole('button', { name: 'Next >' }).click();
+  },
+  setup: async (p) => {
+    await p.getByRole('button', { name: 'Options' }).click();
+    await p.getByRole('button', { name: 'Page Setup Wizard...' }).click();
+    await p.getByRole('button', { name: 'Next >' }).click();
+    await p.getByRole('button', { name: 'Next >' }).click();
+  },
+  updated: async (p) => {
+    web.set('/news', '<p>news changed</p>');
+    await p.keyboard.press('F5');
+    await p.getByRole('dialog', { name: 'Updated Pages - Tidewell' }).waitFor();
+  },
   message: async (p) => {
     await p.getByRole('button', { name: 'Add Page' }).click();
     await p.getByLabel('Title:').fill('bad/title');
@@ -56,6 +89,7 @@ const dialogs = {
 for (const scheme of ['light', 'dark'])
   for (const [sizeName, size] of Object.entries(sizes))
     for (const [name, act] of Object.entries(dialogs)) {
+      if (only && !only.includes(name)) continue;
       if (sizeName === 'narrow' && scheme === 'dark' && name !== 'main') continue;
       await shoot(`${name}-${sizeName}-${scheme}`, { ...size, scheme }, act).catch((e) => console.error(name, e.message));
     }

@@ -33,7 +33,8 @@ export function FilterBar({ c }: { c: Controller }) {
         />
         {updated > 0 && (
           <span class="updated-count" title={`${updated} updated`}>
-            {updated} updated
+            {updated}
+            <span class="word"> updated</span>
           </span>
         )}
         <button type="button" class="view-button" aria-label="View" title="View" aria-haspopup="menu" onClick={openViewMenu}>

@@ -18,7 +18,7 @@ interface Geometry {
 }
 
 const kGeometry: Record<ViewMode, Geometry> = {
-  [ViewMode.LargeIcons]: { rowHeight: 100, tileWidth: 124 },
+  [ViewMode.LargeIcons]: { rowHeight: 100, tileWidth: 112 },
   [ViewMode.SmallIcons]: { rowHeight: 30, tileWidth: 220 },
   [ViewMode.List]: { rowHeight: 30, tileWidth: 0 },
   [ViewMode.Details]: { rowHeight: 32, tileWidth: 0 },
@@ -264,8 +264,8 @@ export function PageList({ c }: { c: Controller }) {
       onDrop={(e) => void drop(e)}
     >
       {details && (
-        <div ref={header} class="list-header" aria-hidden="true">
-          <div class="column-head" style={{ width: `${pageWidth}px` }}>
+        <div ref={header} class="list-header">
+          <div class="column-head" aria-hidden="true" style={{ width: `${pageWidth}px` }}>
             {kPageColumn}
           </div>
           <div
@@ -274,13 +274,13 @@ export function PageList({ c }: { c: Controller }) {
             aria-orientation="vertical"
             aria-valuenow={Math.round(pageWidth)}
             aria-label={`${kPageColumn} column width`}
-            tabIndex={-1}
+            tabIndex={0}
             onPointerDown={(e) => startResize('page', e)}
             onKeyDown={(e) => resizeKey('page', e)}
           />
           {showUpdated && (
             <>
-              <div class="column-head" style={{ width: `${updatedWidth}px` }}>
+              <div class="column-head" aria-hidden="true" style={{ width: `${updatedWidth}px` }}>
                 {kUpdatedColumn}
               </div>
               <div
@@ -289,7 +289,7 @@ export function PageList({ c }: { c: Controller }) {
                 aria-orientation="vertical"
                 aria-valuenow={Math.round(updatedWidth)}
                 aria-label={`${kUpdatedColumn} column width`}
-                tabIndex={-1}
+                tabIndex={0}
                 onPointerDown={(e) => startResize('updated', e)}
                 onKeyDown={(e) => resizeKey('updated', e)}
               />
