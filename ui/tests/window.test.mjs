@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { after, afterEach, before, describe, test } from 'node:test';
 import { startBackend } from './support/backend.mjs';
 import { launchBrowser } from './support/browser.mjs';
-import { answerMessage, closeAll, dialog, listedTitles, openUi, pageItem, waitFor } from './support/ui.mjs';
+import { answerMessage, checkAndWait, closeAll, dialog, listedTitles, openUi, pageItem, waitFor } from './support/ui.mjs';
 import { startWebServer } from './support/web-server.mjs';
 
 let web;
@@ -105,12 +105,10 @@ describe('views and sorting', () => {
     await backend.addElsewhere(web.url('/ok1'), 'aa plain');
     await backend.addElsewhere(web.url('/ok2'), 'zz changes');
     await backend.addElsewhere(web.url('/missing'), 'mm broken');
-    await page.keyboard.press('F5');
+    await checkAndWait(backend, web, ['/ok1', '/ok2', '/missing']);
     await waitFor(async () => (await pageItem(page, 'mm broken').getAttribute('aria-description'))?.startsWith('Error'), 'the error');
     web.set('/ok2', 'b changed');
-    await closeAll(page);
-    await waitFor(async () => !(await page.getByRole('toolbar').getByRole('button', { name: 'Stop' }).count()), 'the check to end');
-    await page.keyboard.press('F5');
+    await checkAndWait(backend, web, ['/ok2']);
     await dialog(page, 'Updated Pages - Tidewell').waitFor();
     await closeAll(page);
     web.set('/slow2', 'slow');
@@ -136,6 +134,43 @@ describe('views and sorting', () => {
     assert.ok(byTitle.indexOf('mm broken') < byTitle.indexOf('zz changes'));
     const restore = await viewMenu();
     await restore.getByRole('menuitemcheckbox', { name: 'Sort by Updated Status' }).click();
+  });
+});
+
+describe('the details view and the task pane', () => {
+  test('column widths follow the keyboard and are saved', async () => {
+    const edge = page.getByRole('separator', { name: 'Page column width' });
+    const before = Number(await edge.getAttribute('aria-valuenow'));
+    await edge.focus();
+    await page.keyboard.press('ArrowLeft');
+    await page.keyboard.press('ArrowLeft');
+    await waitFor(async () => Number(await edge.getAttribute('aria-valuenow')) === before - 32, 'the narrower column');
+    const stored = (await backend.api('settings.get', { setting: 'host' })).values;
+    assert.equal(Number(stored.PageColSize), before - 32);
+  });
+
+  test('its sections fold, and the folding is saved', async () => {
+    const pane = page.getByRole('complementary', { name: 'Task pane' });
+    const links = pane.getByRole('button', { name: 'Internet Links' });
+    assert.equal(await links.getAttribute('aria-expanded'), 'true');
+    await links.click();
+    assert.equal(await links.getAttribute('aria-expanded'), 'false');
+    await waitFor(async () => Number((await backend.api('settings.get', { setting: 'host' })).values.TaskPane2) === 0, 'TaskPane2 0');
+    await links.click();
+    // A selected page brings its own tasks.
+    await page.getByRole('listbox', { name: 'Pages' }).focus();
+    await page.keyboard.press('Home');
+    await pane.getByRole('button', { name: 'Page Tasks' }).waitFor();
+    assert.deepEqual(await pane.getByRole('list').first().getByRole('button').allTextContents(), [
+      'Open this page',
+      'Clear this page',
+      'Fix this page',
+      'Reset this page',
+      'Rename this page',
+      'Delete this page',
+    ]);
+    await page.keyboard.press('Escape');
+    await pane.getByRole('button', { name: 'Tasks', exact: true }).waitFor();
   });
 });
 
@@ -254,17 +289,16 @@ describe('notifications', () => {
     web.set('/n2', 'two');
     await backend.addElsewhere(web.url('/n1'), 'Notify one');
     await backend.addElsewhere(web.url('/n2'), 'Notify two');
-    await page.keyboard.press('F5');
-    await waitFor(async () => !(await page.getByRole('toolbar').getByRole('button', { name: 'Stop' }).count()), 'the first check');
+    const checkOnce = () => checkAndWait(backend, web, ['/n1', '/n2']);
+    await checkOnce();
     await closeAll(page);
     web.set('/n1', 'one changed');
     await page.keyboard.press('F5');
     const updated = dialog(page, 'Updated Pages - Tidewell');
     await updated.getByRole('button', { name: 'Notify one' }).waitFor();
-    await waitFor(async () => !(await page.getByRole('toolbar').getByRole('button', { name: 'Stop' }).count()), 'the second check');
     web.set('/n2', 'two changed');
     // A check started elsewhere while the dialog is open adds to it.
-    await backend.api('checking.refresh');
+    await checkOnce();
     await updated.getByRole('button', { name: 'Notify two' }).waitFor();
     assert.equal(await updated.getByRole('button', { name: 'Notify one' }).count(), 1);
     await updated.getByLabel('Do not show this window again').check();

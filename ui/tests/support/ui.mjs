@@ -76,3 +76,13 @@ export async function closeAll(page) {
     await page.waitForTimeout(50);
   }
 }
+
+// Runs one check pass through the service and waits until it has fetched each of `paths` and
+// ended, whatever else it checks.
+export async function checkAndWait(backend, web, paths) {
+  await waitFor(async () => !(await backend.api('checking.state')).running, 'no check', 20000);
+  const seen = paths.map((p) => web.hits(p));
+  await backend.api('checking.refresh');
+  await waitFor(async () => paths.every((p, i) => web.hits(p) > seen[i]), `${paths} fetched`, 20000);
+  await waitFor(async () => !(await backend.api('checking.state')).running, 'the check to end', 20000);
+}

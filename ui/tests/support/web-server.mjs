@@ -4,8 +4,10 @@ import { createServer } from 'node:http';
 export async function startWebServer() {
   const pages = new Map();
   const delays = new Map();
+  const hits = new Map();
   const server = createServer(async (req, res) => {
     const path = new URL(req.url, 'http://x').pathname;
+    hits.set(path, (hits.get(path) ?? 0) + 1);
     const delay = delays.get(path);
     if (delay) await new Promise((r) => setTimeout(r, delay));
     const body = pages.get(path);
@@ -20,6 +22,8 @@ export async function startWebServer() {
     set(path, html) {
       pages.set(path, html);
     },
+    // How many requests this path has had.
+    hits: (path) => hits.get(path) ?? 0,
     // Answers for this path only after `ms` milliseconds.
     delay(path, ms) {
       delays.set(path, ms);
