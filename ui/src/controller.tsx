@@ -334,14 +334,30 @@ export class Controller {
     }
   }
 
+  // The page the browser shows: asked about first while "Add Current Page confirmation" is on;
+  // otherwise added at once, and the dialog comes only when the page can not be added as it is.
   private async addCurrentPage() {
     if (!this.host.currentPage) return;
+    let current: { title: string; address: string };
     try {
-      const current = await this.host.currentPage();
-      await openAddPage(this, { mode: 'currentPage', title: current.title, address: current.address });
+      current = await this.host.currentPage();
     } catch {
       await this.message({ text: msg.browserError, icon: 'error' });
+      return;
     }
+    const confirm = Number(this.values.ConfirmAC ?? 1) !== 0;
+    if (!confirm) {
+      try {
+        await this.addPage(current.title, current.address, 'plain');
+        return;
+      } catch (e) {
+        if (!(e instanceof ApiError)) {
+          await this.report(e, msg.addFailed);
+          return;
+        }
+      }
+    }
+    await openAddPage(this, { mode: confirm ? 'currentPage' : 'plain', ...current });
   }
 
   private help() {

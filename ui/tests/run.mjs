@@ -1,5 +1,5 @@
-// Runs every UI test file, one at a time, against the service the build offers: the real
-// `tidewell serve` when the program has it, otherwise the development stand-in.
+// Runs every UI test file, one at a time, against the development stand-in of the service, or
+// with TW_UI_BACKEND=real against `tidewell serve`.
 import { spawnSync } from 'node:child_process';
 import { readdirSync } from 'node:fs';
 import { dirname, join } from 'node:path';
@@ -13,7 +13,7 @@ const files = readdirSync(here)
 console.log(
   kBackendKind === 'real'
     ? `UI tests against ${kTidewell} serve`
-    : `UI tests against the development service (no 'serve' in ${kTidewell} yet)`,
+    : 'UI tests against the development stand-in of the service (TW_UI_BACKEND=real for tidewell serve)',
 );
 const run = spawnSync(process.execPath, ['--test', '--test-concurrency=1', ...files, ...process.argv.slice(2)], {
   stdio: 'inherit',

@@ -1,5 +1,5 @@
-// The service the UI tests run against, in a temporary HOME: the real `tidewell serve` when the
-// build has it, otherwise the development stand-in (dev/fake-service.mjs).
+// The service the UI tests run against, in a temporary HOME: the real `tidewell serve`, or the
+// development stand-in (dev/fake-service.mjs).
 import { spawn, spawnSync } from 'node:child_process';
 import { mkdirSync, mkdtempSync, rmSync, existsSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -10,8 +10,10 @@ const here = dirname(fileURLToPath(import.meta.url));
 const uiRoot = join(here, '..', '..');
 export const kTidewell = process.env.TW_TIDEWELL ?? join(uiRoot, '..', 'build', 'tidewell');
 
+// TW_UI_BACKEND=real runs the tests against `tidewell serve`; until the UI has been wired to the
+// service as it landed, the development stand-in is the default.
 export function realServiceAvailable() {
-  if (process.env.TW_UI_BACKEND === 'fake') return false;
+  if (process.env.TW_UI_BACKEND !== 'real') return false;
   if (!existsSync(kTidewell)) return false;
   const help = spawnSync(kTidewell, ['serve', '--help'], { encoding: 'utf8' });
   return help.status === 0;
