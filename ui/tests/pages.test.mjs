@@ -7,6 +7,7 @@ import { startBackend } from './support/backend.mjs';
 import { launchBrowser } from './support/browser.mjs';
 import {
   addPageThroughDialog,
+  checkAndWait,
   closeAll,
   answerMessage,
   dialog,
@@ -259,6 +260,34 @@ describe('Smart Update Wizard', () => {
     await wizard.waitFor({ state: 'detached' });
     const p = (await backend.api('pages.list')).pages.find((x) => x.title === 'Surf report');
     assert.equal(p.smartUpdate, true);
+  });
+});
+
+describe('clear and reset', () => {
+  test('Clear Update Flag unmarks an updated page; Reset starts a page over without its settings', async () => {
+    web.set('/f', 'first');
+    await backend.addElsewhere(web.url('/f'), 'Pier cam');
+    await checkAndWait(backend, web, ['/f']);
+    web.set('/f', 'second');
+    await checkAndWait(backend, web, ['/f']);
+    await closeAll(page);
+    const item = pageItem(page, 'Pier cam');
+    await waitFor(async () => (await item.getAttribute('aria-description'))?.split(', ')[0] === 'Updated', 'the page updated');
+    await menuCommand(page, 'Pier cam', 'Clear Update Flag');
+    await waitFor(async () => (await item.getAttribute('aria-description'))?.split(', ')[0] !== 'Updated', 'the flag cleared');
+
+    await menuCommand(page, 'Pier cam', 'Properties');
+    const props = dialog(page, 'Properties - Tidewell');
+    await props.getByRole('button', { name: 'Advanced >>' }).click();
+    await props.getByLabel('Enable Smart Update').check();
+    await props.getByLabel('Check for Changes:').fill('2');
+    await props.getByRole('button', { name: 'OK' }).click();
+    await props.waitFor({ state: 'detached' });
+    await menuCommand(page, 'Pier cam', 'Reset');
+    await waitFor(async () => {
+      const p = (await backend.api('pages.list')).pages.find((x) => x.title === 'Pier cam');
+      return !p.smartUpdate && p.checkCount === 0 && !p.updated;
+    }, 'the page reset');
   });
 });
 

@@ -2,7 +2,7 @@
 // step, survives a restart of the service, and offers its views, filter and toolbar.
 import assert from 'node:assert/strict';
 import { after, afterEach, before, describe, test } from 'node:test';
-import { startBackend } from './support/backend.mjs';
+import { kBackendKind, startBackend } from './support/backend.mjs';
 import { launchBrowser } from './support/browser.mjs';
 import { answerMessage, checkAndWait, closeAll, dialog, listedTitles, openUi, pageItem, waitFor } from './support/ui.mjs';
 import { startWebServer } from './support/web-server.mjs';
@@ -305,6 +305,22 @@ describe('notifications', () => {
     await updated.getByRole('button', { name: 'Close' }).click();
     await updated.waitFor({ state: 'detached' });
     await waitFor(async () => Number((await backend.api('settings.get', { setting: 'host' })).values.PageNotify) === 0, 'PageNotify 0');
+  });
+});
+
+describe('errors of background work', () => {
+  test('are listed in the Errors window, and more join it while it is open', { skip: kBackendKind === 'real' }, async () => {
+    await backend.showErrors(['Page Error: Harbour, Object not found']);
+    const errors = dialog(page, 'Errors - Tidewell');
+    await errors.getByText('The following errors occurred.').waitFor();
+    await backend.showErrors(['Page Error: Ferry, Request Forbidden']);
+    await waitFor(async () => (await errors.getByRole('listitem').count()) === 2, 'both errors');
+    assert.deepEqual(await errors.getByRole('listitem').allTextContents(), [
+      'Page Error: Harbour, Object not found',
+      'Page Error: Ferry, Request Forbidden',
+    ]);
+    await errors.getByRole('button', { name: 'Close' }).click();
+    await errors.waitFor({ state: 'detached' });
   });
 });
 

@@ -102,6 +102,10 @@ export async function startBackend(options = {}) {
         await call('/_fake/add', { title, address });
       }
     },
+    // Errors of background work for the windows to show (the stand-in only).
+    async showErrors(errors) {
+      await call('/_fake/errors', { errors });
+    },
     // Ends the service and starts it again in the same HOME; the windows must find it again.
     // `whileDown` runs while no service answers.
     async restart(whileDown = async () => {}) {
