@@ -97,6 +97,7 @@ interface PopupProps {
   items: MenuEntry[];
   x: number;
   y: number;
+  leftOf?: number; // a submenu with no room on the right opens to the left of this edge
   label: string;
   onDone: (restoreFocus: boolean) => void;
   onBack: () => void;
@@ -106,7 +107,7 @@ function isActionable(entry: MenuEntry) {
   return entry.type !== 'separator' && !(entry.type === 'item' && entry.disabled);
 }
 
-function PopupMenu({ items, x, y, label, onDone, onBack }: PopupProps) {
+function PopupMenu({ items, x, y, leftOf, label, onDone, onBack }: PopupProps) {
   const ref = useRef<HTMLDivElement>(null);
   const [active, setActive] = useState(() => items.findIndex(isActionable));
   const [openSub, setOpenSub] = useState<number | null>(null);
@@ -116,7 +117,8 @@ function PopupMenu({ items, x, y, label, onDone, onBack }: PopupProps) {
     const el = ref.current;
     if (!el) return;
     const r = el.getBoundingClientRect();
-    const nx = Math.max(4, Math.min(x, window.innerWidth - r.width - 4));
+    const room = window.innerWidth - r.width - 4;
+    const nx = Math.max(4, x > room && leftOf !== undefined ? leftOf - r.width + 2 : Math.min(x, room));
     const ny = Math.max(4, Math.min(y, window.innerHeight - r.height - 4));
     if (nx !== pos.x || ny !== pos.y) setPos({ x: nx, y: ny });
   }, [x, y]);
@@ -278,6 +280,7 @@ function SubMenu({
         items={items}
         x={r ? r.right - 2 : 0}
         y={r ? r.top - 4 : 0}
+        leftOf={r ? r.left : undefined}
         label={label}
         onDone={onDone}
         onBack={() => {
