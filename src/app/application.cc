@@ -7,6 +7,7 @@
 #include "app/page_rules.h"
 #include "checking/check_thread.h"
 #include "foundation/ascii.h"
+#include "foundation/utf8.h"
 #include "pagedb/error_log.h"
 #include "pagedb/page_folder.h"
 #include "pagefile/page_file.h"
@@ -50,7 +51,7 @@ bool TitleOrder(const Page& a, const Page& b) {
 
 std::string StoredErrorText(uint32_t status, uint32_t code) {
   Result<std::string> text = PageErrorText(status, code);
-  return CutUtf8(text.ok() ? *text : ErrorSentence(Error()), kMaxPageErrorText);
+  return CutUtf8Bytes(text.ok() ? *text : ErrorSentence(Error()), kMaxPageErrorText);
 }
 
 Page PageFromStored(const std::string& title, const PageHeader& header,
@@ -164,9 +165,9 @@ Result<std::string> Application::Core::PageFolder() {
 }
 
 Result<std::set<std::string>> Application::Core::TakenTitleKeys(const std::string& folder,
-                                                                bool from_page_list) {
+                                                                TitleSource source) {
   std::set<std::string> taken;
-  if (from_page_list) {
+  if (source == TitleSource::kPageList) {
     std::lock_guard lock(state_mutex_);
     for (const auto& [title, page] : pages_) taken.insert(TitleKey(title));
     for (const auto& [id, pending] : pending_) taken.insert(pending.title_key);

@@ -16,7 +16,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/application.h"
@@ -24,6 +23,7 @@
 #include "foundation/thread_annotations.h"
 #include "pagedb/page_database.h"
 #include "pagefile/page_record.h"
+#include "platform/in_use_retry.h"
 #include "platform/settings_store.h"
 #include "settings/options_watcher.h"
 
@@ -79,9 +79,10 @@ class Application::Core {
 
   // The page folder: the running database's, else found (and made) from the options.
   Result<std::string> PageFolder();
-  // The titles in use, folded: with `from_page_list` (the database runs), the page list's and
-  // those of adds under way, else the page files of the folder.
-  Result<std::set<std::string>> TakenTitleKeys(const std::string& folder, bool from_page_list);
+  // The titles in use, folded: the page list's and those of adds under way (while the database
+  // runs), or the page files of the folder.
+  enum class TitleSource { kPageList, kFolder };
+  Result<std::set<std::string>> TakenTitleKeys(const std::string& folder, TitleSource source);
   // Whether a page of exactly that title exists.
   bool PageExists(const std::string& folder, const std::string& title);
 
@@ -137,25 +138,5 @@ class Application::Core {
 Page PageFromStored(const std::string& title, const PageHeader& header, const std::string& address);
 // The sentence of a page's stored error, cut to what a page shows.
 std::string StoredErrorText(uint32_t status, uint32_t code);
-
-// A writer holds a page file for the moment it takes to replace it, and the page database reads
-// one for a moment; an operation that meets either is tried again a few times before it reports
-// the file as in use. `operation` returns an Error or a Result.
-inline Error ErrorOf(const Error& e) { return e; }
-template <class T>
-Error ErrorOf(const Result<T>& r) {
-  return r.error();
-}
-template <class Operation>
-auto RetryWhileInUse(Operation operation) {
-  constexpr int kRetries = 20;
-  constexpr auto kPause = std::chrono::milliseconds(25);
-  auto result = operation();
-  for (int i = 0; i < kRetries && ErrorOf(result).code() == err::kSharingViolation; ++i) {
-    std::this_thread::sleep_for(kPause);
-    result = operation();
-  }
-  return result;
-}
 
 }  // namespace tw::app

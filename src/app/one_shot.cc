@@ -8,6 +8,7 @@
 #include "app/page_rules.h"
 #include "checking/check_thread.h"
 #include "checking/retrieval_rules.h"
+#include "foundation/utf8.h"
 #include "pagedb/check_thread_control.h"
 #include "pagedb/page_database.h"
 #include "pagefile/page_file.h"
@@ -99,7 +100,7 @@ Outcome<std::string> Application::AddPageAtOnce(std::string_view address_in,
   }
   title = MakeTitleUsable(title);
   // A title made from the address is ours to shorten; one the caller chose is not.
-  if (derived) title = CutUtf8(title, tw::MaxTitleLength(folder));
+  if (derived) title = CutUtf8Bytes(title, tw::MaxTitleLength(folder));
   switch (CheckTitle(title, folder)) {
     case TitleProblem::kNone:
       break;
@@ -109,7 +110,7 @@ Outcome<std::string> Application::AddPageAtOnce(std::string_view address_in,
     case TitleProblem::kInvalidCharacter:  // only a zero byte is left after MakeTitleUsable
       return AddFailedMessage(Error(err::kInvalidParameter));
   }
-  Result<std::set<std::string>> taken = core_->TakenTitleKeys(folder, false);
+  Result<std::set<std::string>> taken = core_->TakenTitleKeys(folder, Core::TitleSource::kFolder);
   if (!taken.ok()) return AddFailedMessage(taken.error());
   Result<std::string> added = AddUnderFreeTitle(folder, title, address, *taken);
   if (!added.ok()) return AddFailedMessage(added.error());

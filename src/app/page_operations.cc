@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "app/page_rules.h"
 #include "foundation/ascii.h"
+#include "foundation/utf8.h"
 #include "pagedb/page_folder.h"
 #include "pagefile/page_file.h"
 #include "pagefile/title.h"
@@ -43,7 +44,7 @@ Result<std::vector<Page>> ReadFolderPages(const std::string& folder) {
       Page page;
       page.title = title;
       page.error = PageError{StatusSystemError, summary.error().code(),
-                             CutUtf8(ErrorSentence(summary.error()), kMaxPageErrorText)};
+                             CutUtf8Bytes(ErrorSentence(summary.error()), kMaxPageErrorText)};
       pages.push_back(std::move(page));
     }
   }
@@ -80,6 +81,12 @@ Outcome<PageSummary> ReadExisting(const std::string& folder, const std::string& 
   if (summary.ok()) return std::move(*summary);
   if (summary.error().IsNothingThere()) return NoSuchPageMessage();
   return PropertiesFailedMessage(summary.error());
+}
+
+// The titles to test against: the page list while the page database runs, else the folder's.
+Application::Core::TitleSource SourceOfTitles(const Application& app) {
+  return app.page_database_running() ? Application::Core::TitleSource::kPageList
+                                     : Application::Core::TitleSource::kFolder;
 }
 
 }  // namespace
@@ -158,7 +165,7 @@ Outcome<AddedPage> Application::AddPage(const NewPage& page) {
   const std::string title =
       page.title.empty() ? DialogTitleFromAddress(page.address, max_title) : page.title;
   if (title.empty()) return InvalidTitleMessage(Field::kTitle);
-  Result<std::set<std::string>> taken = core_->TakenTitleKeys(folder, true);
+  Result<std::set<std::string>> taken = core_->TakenTitleKeys(folder, Core::TitleSource::kPageList);
   if (!taken.ok()) return AddFailedMessage(taken.error());
   if (taken->contains(TitleKey(title))) return TitleTakenMessage(Field::kTitle);
   return QueueAdd(*core_, *db.get(), title, WithWebPrefix(page.address));
@@ -170,13 +177,13 @@ Outcome<QuietAdd> Application::AddPageQuietly(std::string_view title_in,
   if (!db) return InternalErrorMessage();
   const std::string folder = db->page_folder();
   QuietAdd answer;
-  answer.title = CutUtf8(title_in, tw::MaxTitleLength(folder));
+  answer.title = CutUtf8Bytes(title_in, tw::MaxTitleLength(folder));
   answer.address = std::string(address_in);
   if (answer.title.empty() || CheckAddressRules(answer.address) ||
       CheckTitleRules(answer.title, tw::MaxTitleLength(folder), Field::kTitle)) {
     return answer;  // the dialog settles it
   }
-  Result<std::set<std::string>> taken = core_->TakenTitleKeys(folder, true);
+  Result<std::set<std::string>> taken = core_->TakenTitleKeys(folder, Core::TitleSource::kPageList);
   if (!taken.ok()) return AddFailedMessage(taken.error());
   for (const std::string& title : NumberedTitles(answer.title)) {
     if (taken->contains(TitleKey(title))) continue;
@@ -222,7 +229,7 @@ Outcome<Done> Application::RenamePage(std::string_view title_in, std::string_vie
   }
   // A change of letter case alone is the same page's: the file system decides.
   if (!EqualsIgnoreCase(new_title, title)) {
-    Result<std::set<std::string>> taken = core_->TakenTitleKeys(*folder, page_database_running());
+    Result<std::set<std::string>> taken = core_->TakenTitleKeys(*folder, SourceOfTitles(*this));
     if (!taken.ok()) return PropertiesFailedMessage(taken.error());
     if (taken->contains(TitleKey(new_title))) return TitleTakenMessage(Field::kNewTitle);
   }
@@ -281,7 +288,7 @@ Outcome<Done> Application::SetPageProperties(const PageProperties& change) {
       return *m;
     }
     if (!EqualsIgnoreCase(change.new_title, change.title)) {
-      Result<std::set<std::string>> taken = core_->TakenTitleKeys(*folder, page_database_running());
+      Result<std::set<std::string>> taken = core_->TakenTitleKeys(*folder, SourceOfTitles(*this));
       if (!taken.ok()) return PropertiesFailedMessage(taken.error());
       if (taken->contains(TitleKey(change.new_title))) {
         return TitleTakenMessage(Field::kNewTitle);

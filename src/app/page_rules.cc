@@ -4,6 +4,7 @@
 
 #include "app/messages.h"
 #include "foundation/ascii.h"
+#include "foundation/utf8.h"
 #include "pagefile/title.h"
 #include "platform/url.h"
 
@@ -84,7 +85,7 @@ std::optional<UserMessage> CheckTitleRules(std::string_view title, size_t max_le
 std::string DialogTitleFromAddress(std::string_view address, size_t max_length) {
   if (address.starts_with(kHttpPrefix)) address.remove_prefix(kHttpPrefix.size());
   // Made usable as a file name: a "/" of the address must not name a folder.
-  return CutUtf8(MakeTitleUsable(address), max_length);
+  return CutUtf8Bytes(MakeTitleUsable(address), max_length);
 }
 
 std::string CommandLineTitleFromAddress(std::string_view address) {
@@ -93,7 +94,7 @@ std::string CommandLineTitleFromAddress(std::string_view address) {
   } else if (address.starts_with(kHttpsPrefix)) {
     address.remove_prefix(kHttpsPrefix.size());
   }
-  std::string title = CutUtf8(address, kMaxDerivedTitleLength);
+  std::string title = CutUtf8Bytes(address, kMaxDerivedTitleLength);
   if (!title.empty() && title.back() == '/') title.pop_back();
   return title;
 }
@@ -110,7 +111,7 @@ std::string TitleKey(std::string_view title) { return AsciiLower(title); }
 std::vector<std::string> NumberedTitles(const std::string& title) {
   std::vector<std::string> titles{title};
   const std::string base =
-      CutUtf8(title, title.size() > kNumberingCut ? title.size() - kNumberingCut : 0);
+      CutUtf8Bytes(title, title.size() > kNumberingCut ? title.size() - kNumberingCut : 0);
   for (char number = '2'; number <= '9'; ++number) titles.push_back(base + number);
   return titles;
 }

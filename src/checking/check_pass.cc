@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "checking/check_job.h"
 #include "checking/job_step.h"
 #include "checking/request_pool.h"
 #include "foundation/owned_list.h"
@@ -18,29 +19,24 @@
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/folder_watch.h"
-#include "smartupdate/check_job.h"
+#include "platform/in_use_retry.h"
 
 namespace tw {
 
-namespace entry_state {
-inline constexpr int kUnreadable = 1;  // the page file cannot be read
-inline constexpr int kChecking = 2;    // a job checks the page
-inline constexpr int kDone = 3;        // not checked in this pass, or finished
-}  // namespace entry_state
+// Where a page of the folder stands in this pass.
+enum class EntryState {
+  kUnreadable,  // the page file cannot be read
+  kChecking,    // a job checks the page, or will
+  kDone,        // not checked in this pass, or finished
+};
 
 namespace {
 
-// A reader holds a page file only while it reads it; a write that meets one is tried again.
-constexpr int kWriteAttempts = 50;
-constexpr Timeout kWriteRetryWait{20};
-
 constexpr char kLockBytes[4] = {};
-constexpr int kLockAttempts = 10;
-constexpr Timeout kLockRetryWait{20};
 
 // The job state a page starts in: learning for a page never checked, checking for the others.
-int FirstStateOf(const PageHeader& header) {
-  return header.NeverChecked() ? job_state::kPageLearnBaseline : job_state::kPageCheckForChange;
+JobState FirstStateOf(const PageHeader& header) {
+  return header.NeverChecked() ? JobState::kPageLearnBaseline : JobState::kPageCheckForChange;
 }
 
 }  // namespace
@@ -68,8 +64,8 @@ struct CheckEntry : ListNode<CheckEntry> {
   FileTime file_time;  // the file's last-write time when last looked at
   Settings listed;     // the page's address and settings as last read
   CheckJob* job = nullptr;
-  int state = entry_state::kDone;
-  int first_state = 0;  // the job state the page was listed in
+  EntryState state = EntryState::kDone;
+  JobState first_state = JobState::kNone;  // the job state the page was listed in
   // Queued for a job: a page to check whose job has not started. A job is made, and its page
   // read whole, only when a request slot is free for it, so that what a pass holds in memory
   // follows the pool rather than the folder.
@@ -86,7 +82,9 @@ namespace {
 class CheckPass {
  public:
   explicit CheckPass(const PassSetup& setup)
-      : setup_(setup), pool_(setup.context, setup.pool_size, setup.timeout_ms) {}
+      : setup_(setup),
+        markers_(setup.folder),
+        pool_(setup.context, setup.pool_size, setup.timeout_ms) {}
 
   Error Run();
 
@@ -123,6 +121,7 @@ class CheckPass {
   Result<Flow> ProcessingSweep();
 
   const PassSetup& setup_;
+  const FolderMarkers markers_;
   // Declared first, so that a pass that fails closes it after the request threads are gone; a
   // pass that ends closes it itself, once no page file is written any more.
   File lock_;
@@ -146,18 +145,9 @@ class CheckPass {
 };
 
 Result<File> CheckPass::OpenLock() {
-  const OpenOptions exclusive{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways};
-  const std::string path = JoinPath(setup_.folder, marker::kLock);
-  Result<File> lock = File::Open(path, exclusive);
   // A page database looking whether a pass runs holds the file for a moment only; a pass holds
-  // it throughout. A few tries tell the two apart.
-  for (int attempt = 1;
-       attempt < kLockAttempts && !lock.ok() && lock.error().code() == err::kSharingViolation;
-       ++attempt) {
-    if (WaitForAny({setup_.stop, setup_.interrupt}, kLockRetryWait).signaled()) break;
-    lock = File::Open(path, exclusive);
-  }
-  return lock;
+  // it throughout. Trying again tells the two apart.
+  return RetryWhileInUse([&] { return markers_.HoldForPass(); }, {setup_.stop, setup_.interrupt});
 }
 
 Error CheckPass::Run() {
@@ -173,8 +163,7 @@ Error CheckPass::Run() {
   }
   lock_ = std::move(*lock);
   setup_.pass_running->store(true);
-  const std::string daa = JoinPath(setup_.folder, marker::kStoppedByUser);
-  if (PathExists(daa)) (void)DeleteFile(daa);
+  if (markers_.StoppedByUser()) markers_.ClearStoppedByUser();
   if (Error e = lock_.WriteAll(kLockBytes, sizeof kLockBytes)) return e;
   if (Error e = lock_.Sync()) return e;
   // Writers killed in mid-write leave their temporary files; a one-shot pass may be the only
@@ -185,8 +174,7 @@ Error CheckPass::Run() {
     // ended.
     if (watch_.valid()) DrainWatch();
     crs_named_ = false;
-    const std::string crs = JoinPath(setup_.folder, marker::kStopRequest);
-    if (PathExists(crs)) (void)DeleteFile(crs);
+    if (markers_.StopRequested()) markers_.DiscardStopRequest();
   }
   if (setup_.sink) {
     PageEvent started;
@@ -224,19 +212,15 @@ bool CheckPass::StopSeen() {
   bool by_user = setup_.stop_checking->IsSet();
   if (setup_.one_shot && (crs_named_ || !watch)) {
     // No page database thread runs here to turn "crs" into the stop-checking event.
-    const std::string crs = JoinPath(setup_.folder, marker::kStopRequest);
-    if (PathExists(crs)) {
-      (void)DeleteFile(crs);
+    if (markers_.StopRequested()) {
+      markers_.DiscardStopRequest();
       by_user = true;
     }
   }
   crs_named_ = false;
   if (by_user) {
     // Tells every process that the user stopped checking.
-    Result<File> daa =
-        File::Open(JoinPath(setup_.folder, marker::kStoppedByUser),
-                   OpenOptions{Access::kReadWrite, Share::kReadWrite, Disposition::kCreateAlways});
-    if (daa.ok()) (void)daa->Close();
+    (void)markers_.MarkStoppedByUser();
     return true;
   }
   return setup_.stop->IsSet() || setup_.interrupt->IsSet();
@@ -250,7 +234,7 @@ void CheckPass::DrainWatch() {
       crs_named_ = setup_.one_shot;
       return true;
     }
-    if (name == marker::kStopRequest) {
+    if (name == FolderMarkers::kStopRequest) {
       crs_named_ = setup_.one_shot;
       return setup_.one_shot;
     }
@@ -303,16 +287,15 @@ void CheckPass::ReadEntry(CheckEntry& entry) {
 void CheckPass::QueueIfWanted(CheckEntry& entry, const PageSummary& summary) {
   entry.listed = CheckEntry::Settings::Of(summary.header, summary.address);
   entry.first_state = FirstStateOf(summary.header);
-  entry.state = entry_state::kDone;
-  if (setup_.kind == PassKind::kNewPagesOnly &&
-      entry.first_state != job_state::kPageLearnBaseline) {
+  entry.state = EntryState::kDone;
+  if (setup_.kind == PassKind::kNewPagesOnly && entry.first_state != JobState::kPageLearnBaseline) {
     return;
   }
   Queue(entry);
 }
 
 void CheckPass::Queue(CheckEntry& entry) {
-  entry.state = entry_state::kChecking;
+  entry.state = EntryState::kChecking;
   entry.queued.entry = &entry;
   queue_.Append(&entry.queued);
   entry.in_queue = true;
@@ -325,7 +308,7 @@ void CheckPass::Dequeue(CheckEntry& entry) {
 }
 
 void CheckPass::RecordUnreadable(CheckEntry& entry, Error error) {
-  entry.state = entry_state::kUnreadable;
+  entry.state = EntryState::kUnreadable;
   entry.busy = error.code() == err::kSharingViolation;
   // A file gone since the listing leaves with the next one; a file being written comes back
   // with its writer's change notification.
@@ -410,8 +393,8 @@ void CheckPass::Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped
   entry.file_time = file_time;
   entry.busy = false;
   const CheckEntry::Settings settings = CheckEntry::Settings::Of(summary->header, summary->address);
-  const int state = FirstStateOf(summary->header);
-  if (entry.state == entry_state::kChecking) {
+  const JobState state = FirstStateOf(summary->header);
+  if (entry.state == EntryState::kChecking) {
     if (state == entry.first_state && settings == entry.listed) {
       // The job goes on untouched (a queued one reads the page when it starts). An updated flag
       // cleared meanwhile stays cleared, unless the job has found a change of its own.
@@ -426,7 +409,7 @@ void CheckPass::Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped
       jobs_dropped = true;
     }
     Dequeue(entry);
-  } else if (entry.state == entry_state::kDone && state != job_state::kPageLearnBaseline) {
+  } else if (entry.state == EntryState::kDone && state != JobState::kPageLearnBaseline) {
     // Already checked, or not to be checked: only a page that starts over is checked again.
     entry.listed = settings;
     entry.first_state = state;
@@ -456,15 +439,15 @@ CheckJob* CheckPass::StartJob(CheckEntry& entry, RequestSlot* slot) {
   }
   std::unique_ptr<PageRecord> page = std::move(*read);
   // The file may have changed since it was listed; what it holds now decides, as listing does.
-  const int state = FirstStateOf(*page);
+  const JobState state = FirstStateOf(*page);
   entry.listed = CheckEntry::Settings::Of(page->header(), page->address);
   entry.first_state = state;
-  if (setup_.kind == PassKind::kNewPagesOnly && state != job_state::kPageLearnBaseline) {
+  if (setup_.kind == PassKind::kNewPagesOnly && state != JobState::kPageLearnBaseline) {
     pool_.Release(slot);
-    entry.state = entry_state::kDone;
+    entry.state = EntryState::kDone;
     return nullptr;
   }
-  if (state == job_state::kPageLearnBaseline) page->measuredWait = page->waitSeconds;
+  if (state == JobState::kPageLearnBaseline) page->measuredWait = page->waitSeconds;
   if (page->status != StatusNone) {
     page->status = StatusRechecking;
     page->errorCode = 0;
@@ -483,20 +466,20 @@ void CheckPass::Post(CheckJob& job, uint32_t& running, bool& some_finished) {
   const FrameEntry* frame = job.current_frame();
   if (request.PostRequest(frame ? frame->address : job.page->address, WantsHeadOnly(job),
                           job.download_counter == 1)) {
-    job.state = job_state::kFinishedPostFailed;
+    job.state = JobState::kFinishedPostFailed;
     some_finished = true;
     return;
   }
   waits_.push_back(&request.done_event());
   ++running;
   job.download_counter ^= 1;
-  job.scheduling = scheduling::kRunning;
+  job.scheduling = Scheduling::kRunning;
 }
 
 void CheckPass::DropJob(CheckJob* job) {
   if (RequestSlot* slot = job->slot) {
     // A request still running is cut short; its thread starts afresh with the next one.
-    if (job->scheduling == scheduling::kRunning) slot->thread->CloseRequest(true, false);
+    if (job->scheduling == Scheduling::kRunning) slot->thread->CloseRequest({.end_thread = true});
     pool_.Release(slot);
     job->slot = nullptr;
   }
@@ -508,11 +491,11 @@ Error CheckPass::FinishJob(CheckJob& job) {
   PageRecord& page = *job.page;
   bool write = false;
   switch (job.state) {
-    case job_state::kFinishedWriteBack:
+    case JobState::kFinishedWriteBack:
       page.status = StatusNone;
       write = true;
       break;
-    case job_state::kFinishedPageError:
+    case JobState::kFinishedPageError:
       write = true;
       break;
     default:
@@ -525,7 +508,7 @@ Error CheckPass::FinishJob(CheckJob& job) {
   if (write) WriteBack(job);
 
   CheckEntry& entry = *job.entry;
-  entry.state = entry_state::kDone;
+  entry.state = EntryState::kDone;
   entry.listed.address = page.address;
   // The pass's own write is no change for a later re-listing.
   Result<FileInfo> info = GetFileInfo(PagePath(setup_.folder, entry.title));
@@ -549,11 +532,9 @@ void CheckPass::WriteBack(CheckJob& job) {
     page.updated = 1;
     page.updatedTime = Now();
   }
-  Error e = WritePage(setup_.folder, page);
-  for (int attempt = 1; e.code() == err::kSharingViolation && attempt < kWriteAttempts; ++attempt) {
-    if (WaitForAny({setup_.stop, setup_.interrupt}, kWriteRetryWait).signaled()) break;
-    e = WritePage(setup_.folder, page);
-  }
+  // A reader holds a page file only while it reads it.
+  const Error e = RetryWhileInUse([&] { return WritePage(setup_.folder, page); },
+                                  {setup_.stop, setup_.interrupt});
   ReportError(setup_.folder, setup_.sink, e);
 }
 
@@ -571,11 +552,11 @@ Result<CheckPass::Flow> CheckPass::SchedulingSweep() {
   bool some_finished = false;
   waits_.clear();
   for (CheckJob* job = jobs_.first(); job && running < pool_.size(); job = job->next) {
-    if (job->state >= job_state::kFinishedWriteBack) {
+    if (IsFinished(job->state)) {
       some_finished = true;
-    } else if (job->scheduling == scheduling::kReady) {
+    } else if (job->scheduling == Scheduling::kReady) {
       Post(*job, running, some_finished);
-    } else if (job->scheduling == scheduling::kRunning) {
+    } else if (job->scheduling == Scheduling::kRunning) {
       if (job->slot->thread->IsDone()) {
         some_finished = true;
       } else {

@@ -90,7 +90,7 @@ Error CheckThread::RunOnce() {
 int CheckThread::Run() {
   SignalStarted();
   if (mode_ == Mode::kOneShot) {
-    const Error e = RunPass(false);
+    const Error e = RunPass(PassKind::kAllPages);
     {
       std::lock_guard lock(mutex_);
       last_pass_error_ = e;
@@ -100,26 +100,22 @@ int CheckThread::Run() {
   }
   for (;;) {
     const WaitResult woke = WaitForAny({&stop_event(), &scheduled_check_, &new_pages_}, kInfinite);
-    switch (woke.index) {
-      case 0:
-        return 1;
-      case 1:
-        if (Error e = RunPass(false)) {
-          // No further checks until the page database starts the thread again.
-          Report(e);
-          return -1;
-        }
-        break;
-      case 2:
-        Report(RunPass(true));
-        break;
-      default:
+    if (woke.Is(stop_event())) return 1;
+    if (woke.Is(scheduled_check_)) {
+      if (Error e = RunPass(PassKind::kAllPages)) {
+        // No further checks until the page database starts the thread again.
+        Report(e);
         return -1;
+      }
+    } else if (woke.Is(new_pages_)) {
+      Report(RunPass(PassKind::kNewPagesOnly));
+    } else {
+      return -1;
     }
   }
 }
 
-Error CheckThread::RunPass(bool new_pages_only) {
+Error CheckThread::RunPass(PassKind kind) {
   PassSetup setup;
   {
     std::lock_guard lock(mutex_);
@@ -129,7 +125,7 @@ Error CheckThread::RunPass(bool new_pages_only) {
     setup.context = context_;
     setup.sink = sink_;
   }
-  setup.kind = new_pages_only ? PassKind::kNewPagesOnly : PassKind::kAllPages;
+  setup.kind = kind;
   setup.one_shot = mode_ == Mode::kOneShot;
   setup.stop = &stop_event();
   setup.interrupt = &g_interrupt;

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <string>
 
+#include "checking/check_pass.h"
 #include "checking/request_context.h"
 #include "checking/schedule_timer.h"
 #include "foundation/event.h"
@@ -78,7 +79,7 @@ class CheckThread final : public WorkerThread, public CheckThreadControl {
 
  private:
   enum class Mode { kService, kOneShot };
-  Error RunPass(bool new_pages_only);
+  Error RunPass(PassKind kind);
   bool PrepareStart(Mode mode);
   void Report(Error error);
 

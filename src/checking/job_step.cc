@@ -10,70 +10,77 @@
 namespace tw {
 namespace {
 
-// Results the table knows that have no step of their own.
-constexpr int kResultInProgress = 2;
-constexpr int kResultCheckFrame = 5;
+// What the header rules make of a download that found its document without content: a Smart
+// Update step to run in a mode, or a result without one.
+struct HeaderOutcome {
+  std::optional<StepMode> mode;
+  StepResult result = StepResult::kFinished;
+};
 
-// The header rules, for a download that found its document without content. `old_modified` is
-// the document's Last-Modified before the download was stored. Gives 0 (download again), 3
-// (changed), 8 (taken as the snapshot) or 9 (not changed).
-int ApplyHeaderRules(CheckJob& job, JobDocument& doc, FileTime old_modified, FileTime now) {
+HeaderOutcome StepIn(StepMode mode) { return HeaderOutcome{mode, StepResult::kFinished}; }
+HeaderOutcome Result(StepResult result) { return HeaderOutcome{std::nullopt, result}; }
+
+// The header rules. `old_modified` is the document's Last-Modified before the download was
+// stored.
+HeaderOutcome ApplyHeaderRules(CheckJob& job, JobDocument& doc, FileTime old_modified,
+                               FileTime now) {
   PageRecord& page = *job.page;
   switch (job.state) {
-    case job_state::kPageLearnBaseline:
-    case job_state::kPageLearnAfterChange:
-    case job_state::kFrameLearnBaseline:
-    case job_state::kFrameLearnAfterChange: {
-      int mode = step_mode::kStoredAsContent;
+    case JobState::kPageLearnBaseline:
+    case JobState::kPageLearnAfterChange:
+    case JobState::kFrameLearnBaseline:
+    case JobState::kFrameLearnAfterChange: {
+      StepMode mode = StepMode::kStoredAsContent;
       // A document the server calls fresh, or one older than its wait, is checked by its headers
       // from now on: its content goes.
       auto drop = [&] {
         doc.SetContent({});
         doc.wait() = 0;
-        mode = step_mode::kTakenAsSnapshot;
+        mode = StepMode::kTakenAsSnapshot;
       };
       if (!page.ignoreExpires && !doc.expires().IsZero() && now < doc.expires()) drop();
       if (!page.ignoreLastModified && !doc.last_modified().IsZero() &&
           SecondsBetween(now, doc.last_modified()) + 0.5 > doc.wait()) {
         drop();
       }
-      if (!page.smartUpdate || page.checkCount == 0) mode = step_mode::kTakenAsSnapshot;
-      return mode;
+      if (!page.smartUpdate || page.checkCount == 0) mode = StepMode::kTakenAsSnapshot;
+      return StepIn(mode);
     }
-    case job_state::kPageCheckForChange: {
+    case JobState::kPageCheckForChange: {
       // A HEAD request: nothing was stored, the page's times are those of the last download.
       if (!page.ignoreExpires && !page.expires.IsZero() && now < page.expires) {
-        return step_result::kFinished;
+        return Result(StepResult::kFinished);
       }
       if (!page.ignoreLastModified && !page.lastModified.IsZero() &&
           SameServerTime(page.lastModified, job.response_last_modified)) {
-        return step_result::kFinished;
+        return Result(StepResult::kFinished);
       }
       // The times that announced the change become the ones the next check compares with;
       // otherwise every later check would report this one change again.
       if (!job.response_last_modified.IsZero()) page.lastModified = job.response_last_modified;
       if (!job.response_expires.IsZero()) page.expires = job.response_expires;
-      return step_result::kPageChanged;
+      return Result(StepResult::kPageChanged);
     }
-    case job_state::kFrameCheckForChange:
+    case JobState::kFrameCheckForChange:
       // The page's ignore flags do not apply to its frames.
-      if (!doc.expires().IsZero() && now < doc.expires()) return step_result::kFinished;
+      if (!doc.expires().IsZero() && now < doc.expires()) return Result(StepResult::kFinished);
       if (!old_modified.IsZero() && SameServerTime(old_modified, job.response_last_modified)) {
-        return step_result::kFinished;
+        return Result(StepResult::kFinished);
       }
-      return !doc.content().empty() ? step_mode::kStoredAsContent : step_result::kFrameChanged;
+      if (!doc.content().empty()) return StepIn(StepMode::kStoredAsContent);
+      return Result(StepResult::kFrameChanged);
     default:
-      return step_result::kFinished;
+      return Result(StepResult::kFinished);
   }
 }
 
-int RunSmartUpdateStep(CheckJob& job, int mode, FileTime now) {
+StepOutcome RunSmartUpdateStep(CheckJob& job, StepMode mode, FileTime now) {
   switch (job.state) {
-    case job_state::kPageLearnBaseline:
-    case job_state::kFrameLearnBaseline:
+    case JobState::kPageLearnBaseline:
+    case JobState::kFrameLearnBaseline:
       return LearnBaseline(job, mode, now);
-    case job_state::kPageCheckForChange:
-    case job_state::kFrameCheckForChange:
+    case JobState::kPageCheckForChange:
+    case JobState::kFrameCheckForChange:
       return CheckForChange(job, now);
     default:
       return LearnAfterChange(job, mode, now);
@@ -81,14 +88,14 @@ int RunSmartUpdateStep(CheckJob& job, int mode, FileTime now) {
 }
 
 // Moves the job to `frame` in `state`; in progress.
-JobProgress VisitFrame(CheckJob& job, RefNode<FrameEntry>* frame, int state) {
+JobProgress VisitFrame(CheckJob& job, RefNode<FrameEntry>* frame, JobState state) {
   job.frame_cursor = frame;
   job.ResetForNextDocument();
   job.state = state;
   return JobProgress::kInProgress;
 }
 
-JobProgress Finish(CheckJob& job, int state) {
+JobProgress Finish(CheckJob& job, JobState state) {
   job.state = state;
   return JobProgress::kFinished;
 }
@@ -100,35 +107,35 @@ RefNode<FrameEntry>* FrameAfterCurrent(const CheckJob& job) {
 // The page is written back as updated, with the time the job ends, since its job found a change.
 JobProgress NextDocument(CheckJob& job) {
   if (RefNode<FrameEntry>* next = FrameAfterCurrent(job)) {
-    return VisitFrame(job, next, job_state::kFrameCheckForChange);
+    return VisitFrame(job, next, JobState::kFrameCheckForChange);
   }
-  return Finish(job, job_state::kFinishedWriteBack);
+  return Finish(job, JobState::kFinishedWriteBack);
 }
 
-// Result 9 (finished, or not changed) by the job's state.
+// kFinished (finished, or not changed) by the job's state.
 JobProgress AfterDocumentDone(CheckJob& job) {
   RefNode<FrameEntry>* first = job.frames.first();
   RefNode<FrameEntry>* next = FrameAfterCurrent(job);
   switch (job.state) {
-    case job_state::kPageLearnBaseline:
-      if (first) return VisitFrame(job, first, job_state::kFrameLearnBaseline);
-      return Finish(job, job_state::kFinishedWriteBack);
-    case job_state::kPageCheckForChange:
-      if (first) return VisitFrame(job, first, job_state::kFrameCheckForChange);
-      return Finish(job, job_state::kFinishedNotChanged);
-    case job_state::kPageLearnAfterChange:
-      if (first) return VisitFrame(job, first, job_state::kFrameCheckForChange);
-      return Finish(job, job_state::kFinishedWriteBack);
-    case job_state::kFrameLearnBaseline:
-      if (next) return VisitFrame(job, next, job_state::kFrameLearnBaseline);
-      return Finish(job, job_state::kFinishedWriteBack);
-    case job_state::kFrameCheckForChange:
-      if (next) return VisitFrame(job, next, job_state::kFrameCheckForChange);
-      if (!job.changed) return Finish(job, job_state::kFinishedNotChanged);
-      return Finish(job, job_state::kFinishedWriteBack);
-    case job_state::kFrameLearnAfterChange:
-      if (next) return VisitFrame(job, next, job_state::kFrameCheckForChange);
-      return Finish(job, job_state::kFinishedWriteBack);
+    case JobState::kPageLearnBaseline:
+      if (first) return VisitFrame(job, first, JobState::kFrameLearnBaseline);
+      return Finish(job, JobState::kFinishedWriteBack);
+    case JobState::kPageCheckForChange:
+      if (first) return VisitFrame(job, first, JobState::kFrameCheckForChange);
+      return Finish(job, JobState::kFinishedNotChanged);
+    case JobState::kPageLearnAfterChange:
+      if (first) return VisitFrame(job, first, JobState::kFrameCheckForChange);
+      return Finish(job, JobState::kFinishedWriteBack);
+    case JobState::kFrameLearnBaseline:
+      if (next) return VisitFrame(job, next, JobState::kFrameLearnBaseline);
+      return Finish(job, JobState::kFinishedWriteBack);
+    case JobState::kFrameCheckForChange:
+      if (next) return VisitFrame(job, next, JobState::kFrameCheckForChange);
+      if (!job.changed) return Finish(job, JobState::kFinishedNotChanged);
+      return Finish(job, JobState::kFinishedWriteBack);
+    case JobState::kFrameLearnAfterChange:
+      if (next) return VisitFrame(job, next, JobState::kFrameCheckForChange);
+      return Finish(job, JobState::kFinishedWriteBack);
     default:
       return JobProgress::kFinished;
   }
@@ -137,61 +144,56 @@ JobProgress AfterDocumentDone(CheckJob& job) {
 // The result table. A change sets the changed flag where it is found, however the job goes on,
 // so that a page learned again after its change, whose frames then show nothing new, is still
 // written back as updated.
-JobProgress ActOnResult(CheckJob& job, int result) {
+JobProgress ActOnResult(CheckJob& job, StepResult result) {
   switch (result) {
-    case step_result::kPageDownloadAgain:
-    case kResultInProgress:
+    case StepResult::kPageDownloadAgain:
       return JobProgress::kInProgress;
-    case step_result::kPageChanged:
+    case StepResult::kPageChanged:
       job.changed = true;
       if (job.page->checkCount != 0) {
-        job.state = job_state::kPageLearnAfterChange;
+        job.state = JobState::kPageLearnAfterChange;
         return JobProgress::kInProgress;
       }
       return NextDocument(job);
-    case step_result::kFrameDownloadAgain:
-      job.state = job_state::kFrameLearnBaseline;
+    case StepResult::kFrameDownloadAgain:
+      job.state = JobState::kFrameLearnBaseline;
       return JobProgress::kInProgress;
-    case kResultCheckFrame:
-      job.state = job_state::kFrameCheckForChange;
-      return JobProgress::kInProgress;
-    case step_result::kFrameChanged:
+    case StepResult::kFrameChanged:
       job.changed = true;
-      job.state = job_state::kFrameLearnAfterChange;
+      job.state = JobState::kFrameLearnAfterChange;
       return JobProgress::kInProgress;
-    case step_result::kFrameLearned:
+    case StepResult::kFrameLearned:
       job.changed = true;
       return NextDocument(job);
-    case step_result::kFinished:
+    case StepResult::kFinished:
       return AfterDocumentDone(job);
-    case step_result::kPageError:
-      return Finish(job, job_state::kFinishedPageError);
-    default:  // 8, 10 and anything else: finished as it stands
-      return JobProgress::kFinished;
+    case StepResult::kPageError:
+      return Finish(job, JobState::kFinishedPageError);
+    case StepResult::kFrameListFailed:
+      break;
   }
+  return JobProgress::kFinished;  // finished as it stands
 }
 
 }  // namespace
 
 bool WantsHeadOnly(const CheckJob& job) {
-  return job.state == job_state::kPageCheckForChange && job.page->content.empty();
+  return job.state == JobState::kPageCheckForChange && job.page->content.empty();
 }
 
 JobProgress RunJobStep(CheckJob& job) {
-  if (job.state >= job_state::kFinishedWriteBack || job.state < job_state::kPageLearnBaseline) {
-    return JobProgress::kFinished;
-  }
-  if (job.scheduling == scheduling::kWaiting) {
+  if (!IsRunning(job.state)) return JobProgress::kFinished;
+  if (job.scheduling == Scheduling::kWaiting) {
     if (Now() >= job.deadline) {
-      job.scheduling = scheduling::kReady;
-      job.wait_phase = wait_phase::kFinalCheck;
+      job.scheduling = Scheduling::kReady;
+      job.wait_phase = WaitPhase::kFinalCheck;
     }
     return JobProgress::kInProgress;
   }
-  if (job.scheduling != scheduling::kRunning) return JobProgress::kInProgress;
+  if (job.scheduling != Scheduling::kRunning) return JobProgress::kInProgress;
   RequestThread& request = *job.slot->thread;
   if (!request.IsDone()) return JobProgress::kInProgress;
-  job.scheduling = scheduling::kReady;
+  job.scheduling = Scheduling::kReady;
 
   PageRecord& page = *job.page;
   const bool head_only = request.head_only();
@@ -206,8 +208,8 @@ JobProgress RunJobStep(CheckJob& job) {
       page.status = StatusMessage;
       page.errorCode = str::kUnknownError;
     }
-    request.CloseRequest(false, false);
-    return Finish(job, job_state::kFinishedPageError);
+    request.CloseRequest();
+    return Finish(job, JobState::kFinishedPageError);
   }
 
   // The frame states are exactly those with a frame being visited.
@@ -215,7 +217,7 @@ JobProgress RunJobStep(CheckJob& job) {
   if (request.redirect_kind() == RedirectKind::kPermanent) {
     std::optional<std::string> target = request.TakePermanentAddress();
     if (!target) {
-      request.CloseRequest(false, false);
+      request.CloseRequest();
       return JobProgress::kFinished;
     }
     // A frame keeps the address its page's source gives it; only the page itself moves.
@@ -225,11 +227,11 @@ JobProgress RunJobStep(CheckJob& job) {
   page.errorCode = 0;
   job.response_last_modified = request.last_modified();
   job.response_expires = request.expires();
-  request.CloseRequest(false, true);
+  request.CloseRequest({.keep_body = true});
   std::optional<std::string> body = request.TakeBody();
 
   const FileTime now = Now();
-  int mode;
+  HeaderOutcome next;
   if (doc.content().empty()) {
     const FileTime old_modified = doc.last_modified();
     if (body) {
@@ -237,22 +239,26 @@ JobProgress RunJobStep(CheckJob& job) {
       doc.last_modified() = job.response_last_modified;
       doc.expires() = job.response_expires;
     }
-    mode = ApplyHeaderRules(job, doc, old_modified, now);
+    next = ApplyHeaderRules(job, doc, old_modified, now);
   } else if (body) {
     (job.download1 ? job.download2 : job.download1) = std::move(body);
-    mode = step_mode::kCompare;
+    next = StepIn(StepMode::kCompare);
   } else {
     // Only a HEAD comes without a body, and only for a page without content.
     page.status = StatusMessage;
     page.errorCode = str::kUnknownError;
-    return Finish(job, job_state::kFinishedPageError);
+    return Finish(job, JobState::kFinishedPageError);
   }
 
-  if (mode == step_mode::kStoredAsContent) return JobProgress::kInProgress;
-  const int result = mode == step_mode::kCompare || mode == step_mode::kTakenAsSnapshot
-                         ? RunSmartUpdateStep(job, mode, now)
-                         : mode;
-  return ActOnResult(job, result);
+  if (!next.mode) return ActOnResult(job, next.result);
+  if (*next.mode == StepMode::kStoredAsContent) return JobProgress::kInProgress;
+  const StepOutcome outcome = RunSmartUpdateStep(job, *next.mode, now);
+  if (outcome.wait_seconds) {
+    // The step asks for its wait before the next download; the schedule keeps the time.
+    job.scheduling = Scheduling::kWaiting;
+    job.deadline = AddSeconds(now, *outcome.wait_seconds);
+  }
+  return ActOnResult(job, outcome.result);
 }
 
 }  // namespace tw

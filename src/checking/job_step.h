@@ -5,7 +5,7 @@
 // state. Check thread only.
 #pragma once
 
-#include "smartupdate/check_job.h"
+#include "checking/check_job.h"
 
 namespace tw {
 

@@ -59,8 +59,8 @@ std::optional<std::string> RequestThread::TakePermanentAddress() {
   return address;
 }
 
-void RequestThread::CloseRequest(bool close_root, bool keep_body) {
-  if (close_root) {
+void RequestThread::CloseRequest(RequestCloseOptions options) {
+  if (options.end_thread) {
     Stop();
     transfer_.reset();
   } else if (!done_event_.IsSet()) {
@@ -72,7 +72,7 @@ void RequestThread::CloseRequest(bool close_root, bool keep_body) {
   redirect_ = {};
   status_ = 0;
   address_.clear();
-  if (!keep_body) body_.reset();
+  if (!options.keep_body) body_.reset();
   code_ = 0;
 }
 
@@ -92,9 +92,9 @@ void RequestThread::Stop() {
 int RequestThread::Run() {
   SignalStarted();
   for (;;) {
-    const WaitResult wait = WaitForAny({&stop_event(), &go_event_}, kInfinite);
-    if (wait.index == 0) return 0;
-    if (wait.index != 1) {
+    const WaitResult woke = WaitForAny({&stop_event(), &go_event_}, kInfinite);
+    if (woke.Is(stop_event())) return 0;
+    if (!woke.Is(go_event_)) {
       result_ = kRequestFailure;
       code_ = err::kGenFailure;
       ending_ = true;

@@ -10,11 +10,12 @@
 //   3. Read the outcome: result() and code(), status(), last_modified(), expires(),
 //      redirect_kind(); take the body (TakeBody) and a permanent redirect's target
 //      (TakePermanentAddress).
-//   4. CloseRequest(false, keep_body) after every finished request: the object is idle again and
-//      keeps its thread, its libcurl handle and open connections for the next request.
+//   4. CloseRequest() after every finished request: the object is idle again and keeps its
+//      thread, its libcurl handle and open connections for the next request.
 // Cancel() may be called from any thread: a running request ends at once with result 3 and code
-// 12017 (a request that is not running is not affected). CloseRequest(true, ...) cancels, ends the
-// thread and drops the handle with its connections; the next PostRequest starts afresh.
+// 12017 (a request that is not running is not affected). CloseRequest({.end_thread = true})
+// cancels, ends the thread and drops the handle with its connections; the next PostRequest
+// starts afresh.
 //
 // Fields are written by the thread only between the posting of a request and the setting of
 // done_event(), and read by the scheduler only after it, so they need no lock. A thread that
@@ -49,6 +50,15 @@ enum RequestResult : uint32_t {
   kRequestFailure = 3,    // code() holds a Windows-numbered error; also the idle value
 };
 
+// How RequestThread::CloseRequest makes the object idle.
+struct RequestCloseOptions {
+  // Also cancel a running request, end the thread and drop the libcurl handle with its
+  // connections.
+  bool end_thread = false;
+  // Keep the body for TakeBody.
+  bool keep_body = false;
+};
+
 class RequestThread final : public WorkerThread {
  public:
   static constexpr uint32_t kDefaultTimeoutMs = 20000;
@@ -72,9 +82,8 @@ class RequestThread final : public WorkerThread {
   // The target of a permanent redirect, taken (it is cleared here); nullopt when there is none.
   std::optional<std::string> TakePermanentAddress();
   // Makes the object idle: result 3, redirect kind 0, status 0, code 0; addresses dropped; the
-  // body dropped unless keep_body. close_root also cancels a running request, ends the thread and
-  // drops the libcurl handle with its connections.
-  void CloseRequest(bool close_root, bool keep_body);
+  // body dropped unless kept.
+  void CloseRequest(RequestCloseOptions options = {});
   // Ends a running request at once with result 3, code 12017. Any thread.
   void Cancel() { cancel_event_.Set(); }
   // Cancels a running request, then ends the thread.

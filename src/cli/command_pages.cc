@@ -34,7 +34,10 @@ int RunOpen(app::Application& app, const Arguments& args) {
   return kExitOk;
 }
 
-int RefreshWith(app::Application& app, const Arguments& args, bool scheduled) {
+// How the refresh was started: by a user, or by a schedule (`tidewell /r`), which shows nothing.
+enum class Started { kByUser, kBySchedule };
+
+int RefreshWith(app::Application& app, const Arguments& args, Started started) {
   const bool show_progress = args.Has("--progress");
   Error outcome;
   if (!show_progress) {
@@ -45,30 +48,33 @@ int RefreshWith(app::Application& app, const Arguments& args, bool scheduled) {
     if (!outcome && !InterruptReceived()) progress.Finish();
   }
   // As the schedule runs it, a failure shows nothing.
-  if (outcome && !(scheduled && !show_progress)) {
+  if (outcome && (started == Started::kByUser || show_progress)) {
     PrintError(RefreshCommand(), "the pages could not be checked: " + app::ErrorSentence(outcome));
   }
   return outcome ? kExitFailed : kExitOk;
 }
 
-int Refresh(app::Application& app, const Arguments& args, bool scheduled) {
+int Refresh(app::Application& app, const Arguments& args, Started started) {
   // Ctrl-C or a stopping service ends the pass at its next stop test, with the lock released
   // and every page file whole, rather than wherever the process happens to be.
   HandleInterrupts(&app::InterruptChecksFromSignal);
-  const int status = RefreshWith(app, args, scheduled);
+  const int status = RefreshWith(app, args, started);
   if (InterruptReceived()) {
-    if (!scheduled) PrintError(RefreshCommand(), "interrupted; the check ended early");
+    if (started == Started::kByUser)
+      PrintError(RefreshCommand(), "interrupted; the check ended early");
     return kExitFailed;
   }
   return status;
 }
 
-int RunRefresh(app::Application& app, const Arguments& args) { return Refresh(app, args, false); }
+int RunRefresh(app::Application& app, const Arguments& args) {
+  return Refresh(app, args, Started::kByUser);
+}
 
 }  // namespace
 
 int RunScheduledRefresh(app::Application& app, const Arguments& args) {
-  return Refresh(app, args, true);
+  return Refresh(app, args, Started::kBySchedule);
 }
 
 const Command& AddCommand() {

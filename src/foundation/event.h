@@ -6,6 +6,7 @@
 // be made is invalid: Set does nothing and every wait on it fails, so owners test valid().
 #pragma once
 
+#include "foundation/unique_fd.h"
 #include "foundation/waitable.h"
 
 namespace tw {
@@ -19,7 +20,7 @@ class Event final : public Waitable {
   Event(const Event&) = delete;
   Event& operator=(const Event&) = delete;
 
-  bool valid() const { return fd_ >= 0; }
+  bool valid() const { return fd_.valid(); }
   void Set();
   void Reset();
   // Whether the event is set, without consuming it (also for auto-reset events).
@@ -27,11 +28,11 @@ class Event final : public Waitable {
   // Waits for the event; an auto-reset event is consumed. False on time-out or failure.
   bool Wait(Timeout timeout = kInfinite);
 
-  int wait_fd() const override { return fd_; }
+  int wait_fd() const override { return fd_.get(); }
   bool TryAcquire() override;
 
  private:
-  int fd_;
+  UniqueFd fd_;
   EventReset reset_;
 };
 

@@ -24,17 +24,15 @@ void Unsignal(int fd) {
 
 MessageQueue::MessageQueue() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-MessageQueue::~MessageQueue() {
-  if (fd_ >= 0) ::close(fd_);
-}
+MessageQueue::~MessageQueue() = default;
 
 // A refused message is freed when `message` goes, after the lock is released.
 bool MessageQueue::Post(Message message) { return TryPost(message); }
 
 bool MessageQueue::TryPost(Message& message) {
   std::lock_guard lock(mutex_);
-  if (closed_ || fd_ < 0) return false;
-  if (messages_.empty()) Signal(fd_);
+  if (closed_ || !fd_.valid()) return false;
+  if (messages_.empty()) Signal(fd_.get());
   messages_.push_back(std::move(message));
   return true;
 }
@@ -44,7 +42,7 @@ std::optional<Message> MessageQueue::TryGet() {
   if (messages_.empty()) return std::nullopt;
   Message message = std::move(messages_.front());
   messages_.pop_front();
-  if (messages_.empty()) Unsignal(fd_);
+  if (messages_.empty()) Unsignal(fd_.get());
   return message;
 }
 
@@ -70,7 +68,7 @@ void MessageQueue::Close() {
   std::lock_guard lock(mutex_);
   closed_ = true;
   dropped.swap(messages_);
-  if (fd_ >= 0) Unsignal(fd_);
+  if (fd_.valid()) Unsignal(fd_.get());
 }
 
 void MessageQueue::Reopen() {

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "foundation/thread_annotations.h"
+#include "foundation/unique_fd.h"
 #include "foundation/waitable.h"
 
 namespace tw {
@@ -44,7 +45,7 @@ class MessageQueue final : public Waitable {
   MessageQueue(const MessageQueue&) = delete;
   MessageQueue& operator=(const MessageQueue&) = delete;
 
-  bool valid() const { return fd_ >= 0; }
+  bool valid() const { return fd_.valid(); }
   // False when the queue is closed or invalid; the message (and its payload) is then dropped.
   bool Post(Message message);
   // Like Post, but a message that is refused stays with the caller, who may hand it elsewhere.
@@ -59,11 +60,11 @@ class MessageQueue final : public Waitable {
   void Reopen();
   size_t size() const;
 
-  int wait_fd() const override { return fd_; }
+  int wait_fd() const override { return fd_.get(); }
   bool TryAcquire() override;
 
  private:
-  int fd_;
+  UniqueFd fd_;
   mutable std::mutex mutex_;
   std::deque<Message> messages_ TW_GUARDED_BY(mutex_);
   bool closed_ TW_GUARDED_BY(mutex_) = false;

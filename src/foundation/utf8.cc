@@ -96,4 +96,12 @@ std::string ToValidUtf8(std::string_view text) {
   return IsValidUtf8(text) ? std::string(text) : Windows1252ToUtf8(text);
 }
 
+std::string CutUtf8Bytes(std::string_view text, size_t max_bytes) {
+  if (text.size() <= max_bytes) return std::string(text);
+  size_t end = max_bytes;
+  // Step back over continuation bytes so that the cut falls before a sequence's lead byte.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(text.substr(0, end));
+}
+
 }  // namespace tw

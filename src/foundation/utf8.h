@@ -15,6 +15,8 @@ bool IsValidUtf8(std::string_view text);
 size_t Utf8Length(std::string_view text);
 // The first max_chars characters of the text.
 std::string CutUtf8Chars(std::string_view text, size_t max_chars);
+// The text cut to at most max_bytes bytes, without splitting a UTF-8 sequence.
+std::string CutUtf8Bytes(std::string_view text, size_t max_bytes);
 // Windows-1252 (a superset of ISO-8859-1's printable characters) to UTF-8.
 std::string Windows1252ToUtf8(std::string_view text);
 // The text unchanged when it is valid UTF-8, else read as Windows-1252.

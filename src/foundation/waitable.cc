@@ -42,7 +42,7 @@ WaitResult WaitForAny(std::span<Waitable* const> objects, Timeout timeout) {
     for (size_t k = 0; k < fds.size(); ++k) {
       if (fds[k].revents & (POLLNVAL | POLLERR)) return WaitResult{WaitResult::kFailed};
       if ((fds[k].revents & (POLLIN | POLLHUP)) && objects[index_of[k]]->TryAcquire()) {
-        return WaitResult{index_of[k]};
+        return WaitResult{index_of[k], objects[index_of[k]]};
       }
     }
     // Nothing ready, or another waiter consumed an auto-reset signal first.

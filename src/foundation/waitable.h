@@ -25,14 +25,18 @@ class Waitable {
   virtual bool TryAcquire() = 0;
 };
 
+// What ended a wait: the object that woke it, a time-out or a failure. Callers ask by the object
+// (`woke.Is(stop_event())`), so that adding an object to a wait renumbers nothing.
 struct WaitResult {
   static constexpr int kTimeout = -1;
   static constexpr int kFailed = -2;
   int index = kFailed;  // position of the signalled object in the list
+  const Waitable* object = nullptr;
 
   bool signaled() const { return index >= 0; }
   bool timed_out() const { return index == kTimeout; }
   bool failed() const { return index == kFailed; }
+  bool Is(const Waitable& waitable) const { return object == &waitable; }
 };
 
 // Waits until one of the objects is signalled (null entries are skipped), the time-out passes

@@ -7,6 +7,7 @@
 #include <optional>
 #include <random>
 
+#include "foundation/utf8.h"
 #include "pagedb/folder_markers.h"
 #include "pagefile/title.h"
 #include "platform/error_text.h"
@@ -49,13 +50,15 @@ std::string StringOrUnknown(uint32_t id) {
 }
 
 // String 151 and the error's text (with a line break when asked), or string 150.
-std::string GeneralMessage(uint32_t message_id, Error error, bool line_break) {
+enum class LineBreak { kNone, kAtEnd };
+
+std::string GeneralMessage(uint32_t message_id, Error error, LineBreak line_break) {
   if (message_id != 0) return StringOrUnknown(message_id);
   const std::optional<std::string_view> text = TextOf(error);
   if (!text) return std::string(LoadString(str::kUnknownError));
   std::string message(LoadString(str::kUnknownErrorMoreInfo));
   message += *text;
-  if (line_break) message += '\n';
+  if (line_break == LineBreak::kAtEnd) message += '\n';
   return message;
 }
 
@@ -77,7 +80,7 @@ std::string FormatTwo(std::string_view pattern, std::string_view first, std::str
 
 Error WriteTextFile(const std::string& folder, std::string_view text) {
   // Cut to what a taker reads, so that a long title never makes a message vanish unread.
-  const std::string content = CutUtf8(text, kMaxErrorTextLength);
+  const std::string content = CutUtf8Bytes(text, kMaxErrorTextLength);
   Error last;
   for (int attempt = 0; attempt < 2; ++attempt) {
     const std::string path = JoinPath(folder, ErrorFileName(PickErrorNumber()));
@@ -98,11 +101,12 @@ Error WriteTextFile(const std::string& folder, std::string_view text) {
 }  // namespace
 
 std::string ErrorFileName(uint32_t number) {
-  return std::string(marker::kErrorTaker) + std::to_string(number) + std::string(kErrorFileSuffix);
+  return std::string(FolderMarkers::kErrorTaker) + std::to_string(number) +
+         std::string(kErrorFileSuffix);
 }
 
 Error WriteErrorFile(const std::string& folder, uint32_t message_id, Error error) {
-  return WriteTextFile(folder, GeneralMessage(message_id, error, true));
+  return WriteTextFile(folder, GeneralMessage(message_id, error, LineBreak::kAtEnd));
 }
 
 Error WritePageErrorFile(const std::string& folder, std::string_view title, uint32_t message_id,
@@ -124,7 +128,7 @@ Error PostErrorEvent(PageEventSink* sink, uint32_t message_id, Error error) {
   event.code = page_event::kError;
   event.errors = std::make_unique<ErrorChain>();
   event.errors->Append(std::make_unique<ErrorRecord>(
-      CutUtf8(GeneralMessage(message_id, error, false), kMaxErrorTextLength)));
+      CutUtf8Bytes(GeneralMessage(message_id, error, LineBreak::kNone), kMaxErrorTextLength)));
   if (!sink->SendToFirstTaker(std::move(event))) return Error(err::kGenFailure);
   return Error();
 }
@@ -139,9 +143,7 @@ Result<bool> TakeErrorFiles(const std::string& folder, PageEventSink& sink) {
   // Error files wait until some process has a user interface to show them: a subscriber that
   // takes error texts, since one that only follows pages would have them deleted unseen.
   if (!sink.HasSubscribers(page_event::kMaskMessages)) return false;
-  Result<File> lock =
-      File::Open(JoinPath(folder, marker::kErrorTaker),
-                 OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways});
+  Result<File> lock = FolderMarkers(folder).HoldErrorTaking();
   if (!lock.ok()) {
     // Another process is taking them right now.
     if (lock.error().code() == err::kSharingViolation) return false;
@@ -203,7 +205,7 @@ Result<std::string> PageErrorText(uint32_t status, uint32_t errorCode) {
       return Error(err::kInvalidParameter);
   }
   if (!text) return Error(err::kFileNotFound);
-  return CutUtf8(*text, limit);
+  return CutUtf8Bytes(*text, limit);
 }
 
 }  // namespace tw

@@ -49,7 +49,7 @@ constexpr size_t kStopTestInterval = 64;
 // markers. The "err" lock and temporary files would only wake the thread for nothing.
 bool IsRelevantName(std::string_view name) {
   return name.ends_with(kPageFileSuffix) || name.ends_with(kErrorFileSuffix) ||
-         name == marker::kLock || name == marker::kStopRequest || name == marker::kStoppedByUser;
+         FolderMarkers::IsCheckingMarker(name);
 }
 
 // The list keeps what a summary read when loading holds (header, title, address): content, masks
@@ -69,11 +69,9 @@ struct RequestPayload : MessagePayload {
 
 }  // namespace
 
-struct PageDatabase::Subscriber : ListNode<Subscriber> {
+struct PageDatabase::Listener : ListNode<Listener> {
+  Target who;
   uint32_t mask = 0;
-  MessageQueue* window = nullptr;
-  PageEventCallback callback = nullptr;
-  void* context = nullptr;
   bool initialised = false;  // has received the whole list
 };
 
@@ -213,80 +211,71 @@ bool PageDatabase::LockSubscribers(SubscriberLock& lock) {
   }
 }
 
-bool PageDatabase::Subscribe(uint32_t mask, MessageQueue* window) {
-  if (!window) return false;
+bool PageDatabase::Add(uint32_t mask, Target who) {
+  if (!who.valid()) return false;
   SubscriberLock lock;
   if (!LockSubscribers(lock)) return false;
-  auto subscriber = std::make_unique<Subscriber>();
-  subscriber->mask = mask;
-  subscriber->window = window;
-  subscribers_.Append(std::move(subscriber));
+  auto listener = std::make_unique<Listener>();
+  listener->who = who;
+  listener->mask = mask;
+  subscribers_.Append(std::move(listener));
   if (loaded_) new_subscriber_.Set();
   return true;
+}
+
+bool PageDatabase::Remove(Target who) {
+  SubscriberLock lock;
+  if (!LockSubscribers(lock)) return false;
+  for (Listener& s : subscribers_) {
+    if (s.who.Matches(who)) {
+      subscribers_.Remove(&s);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool PageDatabase::Subscribe(uint32_t mask, MessageQueue* window) {
+  return Add(mask, Target::Window(window));
 }
 
 bool PageDatabase::Subscribe(uint32_t mask, PageEventCallback callback, void* context) {
-  if (!callback) return false;
-  SubscriberLock lock;
-  if (!LockSubscribers(lock)) return false;
-  auto subscriber = std::make_unique<Subscriber>();
-  subscriber->mask = mask;
-  subscriber->callback = callback;
-  subscriber->context = context;
-  subscribers_.Append(std::move(subscriber));
-  if (loaded_) new_subscriber_.Set();
-  return true;
+  return Add(mask, Target::Function(callback, context));
 }
 
 bool PageDatabase::Unsubscribe(MessageQueue* window) {
-  SubscriberLock lock;
-  if (!LockSubscribers(lock)) return false;
-  for (Subscriber& s : subscribers_) {
-    if (s.window && s.window == window) {
-      subscribers_.Remove(&s);
-      return true;
-    }
-  }
-  return false;
+  return window && Remove(Target::Window(window));
 }
 
 bool PageDatabase::Unsubscribe(PageEventCallback callback, void* context) {
-  SubscriberLock lock;
-  if (!LockSubscribers(lock)) return false;
-  for (Subscriber& s : subscribers_) {
-    if (s.callback && s.callback == callback && s.context == context) {
-      subscribers_.Remove(&s);
-      return true;
-    }
-  }
-  return false;
+  return callback && Remove(Target::Function(callback, context));
 }
 
 bool PageDatabase::HasSubscribers(uint32_t mask) {
   SubscriberLock lock;
   if (!LockSubscribers(lock)) return false;
-  for (const Subscriber& s : subscribers_) {
+  for (const Listener& s : subscribers_) {
     if (s.mask & mask) return true;
   }
   return false;
 }
 
-bool PageDatabase::Deliver(Subscriber& subscriber, PageEvent& event) {
-  if (subscriber.callback) {
-    subscriber.callback(event, subscriber.context);
+bool PageDatabase::Deliver(Listener& subscriber, PageEvent& event) {
+  if (subscriber.who.callback) {
+    subscriber.who.callback(event, subscriber.who.context);
     return true;
   }
   const uint16_t code = event.code;
   Message message{page_event::kMessageId, code,
                   std::make_unique<PageEventMessage>(std::move(event))};
-  if (subscriber.window->TryPost(message)) return true;
+  if (subscriber.who.window->TryPost(message)) return true;
   // A window whose queue is closed did not take it: the data goes back to the caller.
   event = std::move(TakePayload<PageEventMessage>(message)->event);
   return false;
 }
 
 void PageDatabase::DeliverToAll(const PageEvent& event) {
-  for (Subscriber& s : subscribers_) {
+  for (Listener& s : subscribers_) {
     if (!(s.mask & event.mask())) continue;
     // A subscriber still waiting for its list learns of the page there, and only there.
     if (IsPageCode(event.code) && !s.initialised) continue;
@@ -304,7 +293,7 @@ void PageDatabase::SendToAll(const PageEvent& event) {
 bool PageDatabase::SendToFirstTaker(PageEvent event) {
   SubscriberLock lock;
   if (!LockSubscribers(lock)) return false;
-  for (Subscriber& s : subscribers_) {
+  for (Listener& s : subscribers_) {
     if ((s.mask & event.mask()) && Deliver(s, event)) return true;
   }
   return false;
@@ -316,7 +305,7 @@ void PageDatabase::SendList(bool only_new) {
   for (const PageRecord& page : pages_) {
     PageEvent event;
     bool copied = false;
-    for (Subscriber& s : subscribers_) {
+    for (Listener& s : subscribers_) {
       if (!(s.mask & page_event::kMaskPages) || (only_new && s.initialised)) continue;
       if (!copied) {
         event = EventWithCopy(page_event::kPageAdded, page);
@@ -326,7 +315,7 @@ void PageDatabase::SendList(bool only_new) {
       (void)Deliver(s, copy);
     }
   }
-  for (Subscriber& s : subscribers_) s.initialised = true;
+  for (Listener& s : subscribers_) s.initialised = true;
   loaded_ = true;
 }
 
@@ -349,7 +338,8 @@ int PageDatabase::RunRequestThread() {
   RequestThread& self = *request_thread_;
   for (;;) {
     const WaitResult woke = WaitForAny({&self.stop_event(), &self.queue()}, kInfinite);
-    if (woke.index != 1) return woke.index == 0 ? 0 : -1;
+    if (woke.Is(self.stop_event())) return 0;
+    if (!woke.Is(self.queue())) return -1;
     while (std::optional<Message> message = self.queue().TryGet()) {
       std::unique_ptr<RequestPayload> payload = TakePayload<RequestPayload>(*message);
       if (message->id != kPageRequestMessage || !payload || !payload->request) continue;
@@ -391,30 +381,24 @@ int PageDatabase::RunDatabaseThread() {
                     watch_.valid() ? &watch_ : nullptr},
                    kInfinite);
     Error e;
-    switch (woke.index) {
-      case 0:
-        e = Load();
-        break;
-      case 1:
-        e = ChangeFolder();
-        break;
-      case 2:
-        SendList(true);
-        break;
-      case 3:
-        pages_.Clear();
-        check_->SignalStop();
-        request_thread_->stop_event().Set();
-        return 0;
-      case 4:
-        e = Reconcile();
-        break;
-      case 5:
-        // One wake covers a whole burst; our own bookkeeping files do not count.
-        if (NoteChanges()) e = Reconcile();
-        break;
-      default:
-        return -1;
+    if (woke.Is(reload_)) {
+      e = Load();
+    } else if (woke.Is(folder_changed_)) {
+      e = ChangeFolder();
+    } else if (woke.Is(new_subscriber_)) {
+      SendList(true);
+    } else if (woke.Is(self.stop_event())) {
+      pages_.Clear();
+      check_->SignalStop();
+      request_thread_->stop_event().Set();
+      return 0;
+    } else if (woke.Is(reconcile_)) {
+      e = Reconcile();
+    } else if (woke.Is(watch_)) {
+      // One wake covers a whole burst; our own bookkeeping files do not count.
+      if (NoteChanges()) e = Reconcile();
+    } else {
+      return -1;
     }
     if (!Stopping()) ReportFailure(e);
   }
@@ -430,18 +414,16 @@ Error PageDatabase::Load() {
 
 Error PageDatabase::LoadPages() {
   const std::string folder = page_folder();
+  const FolderMarkers markers(folder);
   pages_.Clear();
 
   // Held (sharing read) while loading, so that no pass starts meanwhile.
   File lock;
   bool prepare_folder = false;
-  Result<File> held =
-      File::Open(JoinPath(folder, marker::kLock),
-                 OpenOptions{Access::kReadWrite, Share::kRead, Disposition::kOpenExisting});
+  Result<File> held = markers.HoldForLoad();
   if (!held.ok() && held.error().code() != err::kSharingViolation) {
     prepare_folder = true;
-    held = File::Open(JoinPath(folder, marker::kLock),
-                      OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways});
+    held = markers.CreateForLoad();
   }
   if (held.ok()) {
     lock = std::move(*held);
@@ -502,30 +484,26 @@ Error PageDatabase::Reconcile() {
   bool changed = false;
   bool needs_check = false;
 
+  const FolderMarkers markers(folder);
+
   // 1. Is a check pass running anywhere?
-  bool locked = false;
-  Result<File> probe =
-      File::Open(JoinPath(folder, marker::kLock),
-                 OpenOptions{Access::kRead, Share::kReadWrite, Disposition::kOpenExisting});
-  if (probe.ok()) {
+  const FolderMarkers::PassState pass = markers.ProbePass();
+  const bool locked = pass == FolderMarkers::PassState::kRunning;
+  if (pass == FolderMarkers::PassState::kNotRunning) {
     SendToAll(EventWithoutData(page_event::kFolderUnlocked));
-    (void)probe->Close();
-  } else if (probe.error().code() == err::kSharingViolation) {
-    locked = true;
+  } else if (locked) {
     SendToAll(EventWithoutData(page_event::kFolderLocked));
   }
 
   // 2. A request to stop checking: ours to act on, another process's to leave, or stale.
   File stop_request;  // deleted when this reconciliation ends
-  const std::string crs = JoinPath(folder, marker::kStopRequest);
-  if (PathExists(crs)) {
+  if (markers.StopRequested()) {
     if (locked && check_->PassRunning()) {
-      Result<File> held = File::Open(
-          crs, OpenOptions{Access::kRead, Share::kReadWrite, Disposition::kOpenExisting, true});
+      Result<File> held = markers.TakeStopRequest();
       if (held.ok()) stop_request = std::move(*held);
       check_->SignalStopChecking();
     } else if (!locked) {
-      (void)DeleteFile(crs);
+      markers.DiscardStopRequest();
     }
   }
 
@@ -633,10 +611,9 @@ Error PageDatabase::Reconcile() {
   }
 
   // 7. A user's stop holds back the checking of new pages once.
-  const std::string daa = JoinPath(folder, marker::kStoppedByUser);
-  const bool stopped_by_user = PathExists(daa);
+  const bool stopped_by_user = markers.StoppedByUser();
   if (!needs_check) {
-    if (stopped_by_user) (void)DeleteFile(daa);
+    if (stopped_by_user) markers.ClearStoppedByUser();
   } else if (stopped_by_user) {
     needs_check = false;
   }

@@ -34,6 +34,7 @@
 
 #include "foundation/event.h"
 #include "foundation/owned_list.h"
+#include "foundation/subscriber.h"
 #include "foundation/thread_annotations.h"
 #include "pagedb/check_thread_control.h"
 #include "pagedb/checking_settings.h"
@@ -96,7 +97,8 @@ class PageDatabase final : public PageEventSink {
   bool HasSubscribers(uint32_t mask) override;
 
  private:
-  struct Subscriber;
+  using Target = Subscriber<PageEventCallback>;
+  struct Listener;
   class DatabaseThread;
   class RequestThread;
   using SubscriberLock = std::unique_lock<std::timed_mutex>;
@@ -115,9 +117,11 @@ class PageDatabase final : public PageEventSink {
   void SetFolder(const std::string& folder);
   bool Stopping() const;
 
+  bool Add(uint32_t mask, Target who);
+  bool Remove(Target who);
   bool LockSubscribers(SubscriberLock& lock);
   void DeliverToAll(const PageEvent& event);
-  bool Deliver(Subscriber& subscriber, PageEvent& event);
+  bool Deliver(Listener& subscriber, PageEvent& event);
   // The whole list as events 0 to every subscriber, or only to those not yet initialised.
   void SendList(bool only_new);
 
@@ -151,7 +155,7 @@ class PageDatabase final : public PageEventSink {
   OwnedList<PageRecord> pages_;
 
   std::timed_mutex subscribers_mutex_;
-  OwnedList<Subscriber> subscribers_ TW_GUARDED_BY(subscribers_mutex_);
+  OwnedList<Listener> subscribers_ TW_GUARDED_BY(subscribers_mutex_);
   bool loaded_ TW_GUARDED_BY(subscribers_mutex_) = false;
 
   std::unique_ptr<DatabaseThread> database_thread_;

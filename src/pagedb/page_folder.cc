@@ -33,12 +33,6 @@ Error WriteFolderSettings(const std::string& folder) {
   return writer->Commit(AtomicFileWriter::Publish::kReplace);
 }
 
-Error RequestStopChecking(const std::string& folder) {
-  Result<File> crs =
-      File::Open(JoinPath(folder, marker::kStopRequest),
-                 OpenOptions{Access::kReadWrite, Share::kReadWrite, Disposition::kOpenAlways});
-  if (!crs.ok()) return crs.error();
-  return crs->Close();
-}
+Error RequestStopChecking(const std::string& folder) { return FolderMarkers(folder).RequestStop(); }
 
 }  // namespace tw

@@ -449,7 +449,7 @@ Error DeletePage(const std::string& folder, const std::string& title) {
 
 Error ImportPageFile(const std::string& source_path, const std::string& folder) {
   if (!PathExists(source_path)) return Error(err::kFileNotFound);
-  return CopyFile(source_path, JoinPath(folder, FileNameOf(source_path)), true);
+  return CopyFile(source_path, JoinPath(folder, FileNameOf(source_path)), IfTargetExists::kFail);
 }
 
 }  // namespace tw

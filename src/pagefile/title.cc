@@ -43,14 +43,6 @@ std::string MakeTitleUsable(std::string_view title) {
   return out;
 }
 
-std::string CutUtf8(std::string_view text, size_t max_bytes) {
-  if (text.size() <= max_bytes) return std::string(text);
-  size_t end = max_bytes;
-  // Step back over continuation bytes so that the cut falls before a sequence's lead byte.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return std::string(text.substr(0, end));
-}
-
 std::string PagePath(const std::string& folder, std::string_view title) {
   return JoinPath(folder, title) + std::string(kPageFileSuffix);
 }

@@ -23,8 +23,6 @@ TitleProblem CheckTitle(std::string_view title, std::string_view folder);
 // The title made usable as a file name: 1-31, * and ? become #; / : \ and | become -;
 // " becomes '; < becomes [; > becomes ].
 std::string MakeTitleUsable(std::string_view title);
-// The text cut to at most max_bytes bytes, without splitting a UTF-8 sequence.
-std::string CutUtf8(std::string_view text, size_t max_bytes);
 // folder + "/" + title + ".twp".
 std::string PagePath(const std::string& folder, std::string_view title);
 // The title of a page file name: the name without the part from its last dot on.

@@ -32,14 +32,14 @@ Error LockForSharing(int fd, Share share) {
 File::~File() { (void)Close(); }
 
 File::File(File&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
+    : fd_(std::move(other.fd_)),
       path_(std::move(other.path_)),
       delete_on_close_(std::exchange(other.delete_on_close_, false)) {}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     (void)Close();
-    fd_ = std::exchange(other.fd_, -1);
+    fd_ = std::move(other.fd_);
     path_ = std::move(other.path_);
     delete_on_close_ = std::exchange(other.delete_on_close_, false);
   }
@@ -79,12 +79,9 @@ Result<File> File::Open(const std::string& path, const OpenOptions& options) {
   if (fd < 0 && errno == ENOENT && (flags & O_CREAT)) return Error(err::kPathNotFound);
   if (fd < 0) return Error::LastErrno();
 
+  File file(UniqueFd(fd), path, false);
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return Error(err::kAccessDenied);
-  }
-  File file(fd, path, false);
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) return Error(err::kAccessDenied);
   if (Error e = LockForSharing(fd, share)) {
     // A file we created only to find it locked was not ours to create; an existing one stays.
     return e;
@@ -98,7 +95,7 @@ Result<File> File::Open(const std::string& path, const OpenOptions& options) {
 
 Result<size_t> File::Read(void* buffer, size_t size) {
   for (;;) {
-    const ssize_t n = ::read(fd_, buffer, size);
+    const ssize_t n = ::read(fd_.get(), buffer, size);
     if (n >= 0) return static_cast<size_t>(n);
     if (errno != EINTR) return Error::LastErrno();
   }
@@ -119,7 +116,7 @@ Error File::ReadExact(void* buffer, size_t size) {
 Error File::WriteAll(const void* data, size_t size) {
   const auto* in = static_cast<const char*>(data);
   while (size > 0) {
-    const ssize_t n = ::write(fd_, in, size);
+    const ssize_t n = ::write(fd_.get(), in, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       return Error::LastErrno();
@@ -131,35 +128,35 @@ Error File::WriteAll(const void* data, size_t size) {
 }
 
 Error File::Seek(uint64_t offset) {
-  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return Error::LastErrno();
+  if (::lseek(fd_.get(), static_cast<off_t>(offset), SEEK_SET) < 0) return Error::LastErrno();
   return Error();
 }
 
 Result<uint64_t> File::Size() const {
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) return Error::LastErrno();
+  if (::fstat(fd_.get(), &st) != 0) return Error::LastErrno();
   return static_cast<uint64_t>(st.st_size);
 }
 
 Error File::Truncate(uint64_t size) {
-  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return Error::LastErrno();
+  if (::ftruncate(fd_.get(), static_cast<off_t>(size)) != 0) return Error::LastErrno();
   return Error();
 }
 
 Error File::Sync() {
-  if (::fdatasync(fd_) != 0) return Error::LastErrno();
+  if (::fdatasync(fd_.get()) != 0) return Error::LastErrno();
   return Error();
 }
 
 Result<FileTime> File::LastWriteTime() const {
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) return Error::LastErrno();
+  if (::fstat(fd_.get(), &st) != 0) return Error::LastErrno();
   return FileTime::FromTimespec(st.st_mtim);
 }
 
 Error File::SetLastWriteTime(FileTime t) {
   const timespec times[2] = {{0, UTIME_OMIT}, t.ToTimespec()};
-  if (::futimens(fd_, times) != 0) return Error::LastErrno();
+  if (::futimens(fd_.get(), times) != 0) return Error::LastErrno();
   return Error();
 }
 
@@ -170,12 +167,12 @@ Error File::Unlink() {
 }
 
 Error File::Close() {
-  if (fd_ < 0) return Error();
+  if (!fd_.valid()) return Error();
   Error result;
   if (delete_on_close_ && ::unlink(path_.c_str()) != 0 && errno != ENOENT) {
     result = Error::LastErrno();
   }
-  if (::close(std::exchange(fd_, -1)) != 0 && result.ok()) result = Error::LastErrno();
+  if (!fd_.Close() && result.ok()) result = Error::LastErrno();
   delete_on_close_ = false;
   return result;
 }

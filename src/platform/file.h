@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/unique_fd.h"
 #include "platform/error.h"
 #include "platform/file_time.h"
 
@@ -44,7 +45,7 @@ class File {
 
   static Result<File> Open(const std::string& path, const OpenOptions& options);
 
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return fd_.valid(); }
   const std::string& path() const { return path_; }
 
   // Reads up to `size` bytes; 0 at the end of the file.
@@ -65,10 +66,10 @@ class File {
   Error Close();
 
  private:
-  File(int fd, std::string path, bool delete_on_close)
-      : fd_(fd), path_(std::move(path)), delete_on_close_(delete_on_close) {}
+  File(UniqueFd fd, std::string path, bool delete_on_close)
+      : fd_(std::move(fd)), path_(std::move(path)), delete_on_close_(delete_on_close) {}
 
-  int fd_ = -1;
+  UniqueFd fd_;
   std::string path_;
   bool delete_on_close_ = false;
 };

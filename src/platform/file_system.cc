@@ -115,7 +115,8 @@ Error MoveFileNoReplace(const std::string& from, const std::string& to) {
   return file->Close();
 }
 
-Error CopyFile(const std::string& from, const std::string& to, bool fail_if_exists) {
+Error CopyFile(const std::string& from, const std::string& to, IfTargetExists if_exists) {
+  const bool fail_if_exists = if_exists == IfTargetExists::kFail;
   Result<File> source =
       File::Open(from, OpenOptions{Access::kRead, Share::kRead, Disposition::kOpenExisting});
   if (!source.ok()) return source.error();

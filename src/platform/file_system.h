@@ -45,9 +45,10 @@ Error DeleteFile(const std::string& path);
 // Renames a file within its file system; fails with 80 when `to` exists and with 32 while anyone
 // has `from` open.
 Error MoveFileNoReplace(const std::string& from, const std::string& to);
-// Copies a file; with fail_if_exists the copy fails with 80 when `to` exists. The copy appears
-// complete or not at all.
-Error CopyFile(const std::string& from, const std::string& to, bool fail_if_exists);
+// Copies a file; with kFail the copy fails with 80 when `to` exists. The copy appears complete or
+// not at all.
+enum class IfTargetExists { kReplace, kFail };
+Error CopyFile(const std::string& from, const std::string& to, IfTargetExists if_exists);
 // Creates the folder and any missing parents.
 Error CreateDirectories(const std::string& path);
 

@@ -11,23 +11,23 @@ namespace tw {
 
 FolderWatch::~FolderWatch() { Close(); }
 
-FolderWatch::FolderWatch(FolderWatch&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+FolderWatch::FolderWatch(FolderWatch&& other) noexcept : fd_(std::move(other.fd_)) {}
 
 FolderWatch& FolderWatch::operator=(FolderWatch&& other) noexcept {
   if (this != &other) {
-    Close();
-    fd_ = std::exchange(other.fd_, -1);
+    fd_ = std::move(other.fd_);
   }
   return *this;
 }
 
 Result<FolderWatch> FolderWatch::Create(const std::string& folder) {
-  const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd < 0) return Error::LastErrno();
-  FolderWatch watch(fd);
+  UniqueFd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  if (!fd.valid()) return Error::LastErrno();
+  const int raw = fd.get();
+  FolderWatch watch(std::move(fd));
   const uint32_t mask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
                         IN_CLOSE_WRITE | IN_ATTRIB | IN_ONLYDIR;
-  if (::inotify_add_watch(fd, folder.c_str(), mask) < 0) return Error::LastErrno();
+  if (::inotify_add_watch(raw, folder.c_str(), mask) < 0) return Error::LastErrno();
   return watch;
 }
 
@@ -36,11 +36,11 @@ bool FolderWatch::Rearm() {
 }
 
 bool FolderWatch::Rearm(const std::function<bool(std::string_view name)>& relevant) {
-  if (fd_ < 0) return false;
+  if (!fd_.valid()) return false;
   bool any = false;
   alignas(inotify_event) char buffer[8192];
   for (;;) {
-    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return any;  // EAGAIN: drained
     for (ssize_t pos = 0; pos + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
@@ -54,8 +54,6 @@ bool FolderWatch::Rearm(const std::function<bool(std::string_view name)>& releva
   }
 }
 
-void FolderWatch::Close() {
-  if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-}
+void FolderWatch::Close() { (void)fd_.Close(); }
 
 }  // namespace tw

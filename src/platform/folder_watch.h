@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/unique_fd.h"
 #include "foundation/waitable.h"
 #include "platform/error.h"
 
@@ -23,7 +24,7 @@ class FolderWatch final : public Waitable {
 
   static Result<FolderWatch> Create(const std::string& folder);
 
-  bool valid() const { return fd_ >= 0; }
+  bool valid() const { return fd_.valid(); }
   // Drains the pending notifications; true if there were any.
   bool Rearm();
   // Drains them too, but true only if one concerns a name `relevant` accepts, so that an owner's
@@ -33,12 +34,12 @@ class FolderWatch final : public Waitable {
   bool Rearm(const std::function<bool(std::string_view name)>& relevant);
   void Close();
 
-  int wait_fd() const override { return fd_; }
+  int wait_fd() const override { return fd_.get(); }
   bool TryAcquire() override { return true; }
 
  private:
-  explicit FolderWatch(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  explicit FolderWatch(UniqueFd fd) : fd_(std::move(fd)) {}
+  UniqueFd fd_;
 };
 
 }  // namespace tw

@@ -6,22 +6,10 @@
 
 #include <cerrno>
 
+#include "foundation/unique_fd.h"
+
 namespace tw {
 namespace {
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 Result<size_t> ReadSome(int fd, char* buffer, size_t size) {
   for (;;) {
@@ -45,27 +33,21 @@ Error WriteAll(int fd, const char* data, size_t size) {
 }
 
 // Opens a regular file for reading and checks its size against the cap.
-Result<int> OpenCapped(const std::string& path, uint64_t max_bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return Error::LastErrno();
+Result<UniqueFd> OpenCapped(const std::string& path, uint64_t max_bytes) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!fd.valid()) return Error::LastErrno();
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return Error(err::kAccessDenied);
-  }
-  if (static_cast<uint64_t>(st.st_size) > max_bytes) {
-    ::close(fd);
-    return Error(err::kNotEnoughMemory);
-  }
-  return fd;
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Error(err::kAccessDenied);
+  if (static_cast<uint64_t>(st.st_size) > max_bytes) return Error(err::kNotEnoughMemory);
+  return Result<UniqueFd>(std::move(fd));
 }
 
 }  // namespace
 
 Result<std::string> ReadForeignFile(const std::string& path, uint64_t max_bytes) {
-  Result<int> opened = OpenCapped(path, max_bytes);
+  Result<UniqueFd> opened = OpenCapped(path, max_bytes);
   if (!opened.ok()) return opened.error();
-  const Fd fd(*opened);
+  const UniqueFd& fd = *opened;
   std::string data;
   char buffer[1 << 16];
   for (;;) {
@@ -80,11 +62,11 @@ Result<std::string> ReadForeignFile(const std::string& path, uint64_t max_bytes)
 }
 
 Error CopyForeignFile(const std::string& from, const std::string& to, uint64_t max_bytes) {
-  Result<int> opened = OpenCapped(from, max_bytes);
+  Result<UniqueFd> opened = OpenCapped(from, max_bytes);
   if (!opened.ok()) return opened.error();
-  const Fd in(*opened);
-  const Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-  if (out.get() < 0) return Error::LastErrno();
+  const UniqueFd& in = *opened;
+  UniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!out.valid()) return Error::LastErrno();
   uint64_t copied = 0;
   char buffer[1 << 16];
   for (;;) {
@@ -95,6 +77,8 @@ Error CopyForeignFile(const std::string& from, const std::string& to, uint64_t m
     if (copied > max_bytes) return Error(err::kNotEnoughMemory);
     if (Error e = WriteAll(out.get(), buffer, *n)) return e;
   }
+  // A copy whose close fails may not be whole on the disk.
+  if (!out.Close()) return Error::LastErrno();
   return Error();
 }
 

@@ -8,30 +8,12 @@
 namespace tw {
 
 struct OptionsWatcher::Subscription : ListNode<Subscription> {
-  MessageQueue* window = nullptr;
-  Callback callback = nullptr;
-  void* context = nullptr;
-
-  static Subscription Of(MessageQueue* window) {
-    Subscription s;
-    s.window = window;
-    return s;
-  }
-  static Subscription Of(Callback callback, void* context) {
-    Subscription s;
-    s.callback = callback;
-    s.context = context;
-    return s;
-  }
-
-  bool Matches(const Subscription& request) const {
-    if (request.window) return window == request.window;
-    return callback == request.callback && (!request.context || context == request.context);
-  }
+  explicit Subscription(Target w) : who(w) {}
+  Target who;
 };
 
 struct OptionsWatcher::Request : MessagePayload {
-  Subscription subscription;
+  Target who;
   std::shared_ptr<Event> done;  // set once an unsubscription has been carried out
 };
 
@@ -48,28 +30,30 @@ bool OptionsWatcher::StartWatching() {
 }
 
 bool OptionsWatcher::Subscribe(MessageQueue* window) {
-  return window && Post(kSubscribeMessage, Subscription::Of(window), false);
+  return window && Post(kSubscribeMessage, Target::Window(window), Completion::kQueued);
 }
 
 bool OptionsWatcher::Subscribe(Callback callback, void* context) {
-  return callback && Post(kSubscribeMessage, Subscription::Of(callback, context), false);
+  return callback &&
+         Post(kSubscribeMessage, Target::Function(callback, context), Completion::kQueued);
 }
 
 bool OptionsWatcher::Unsubscribe(MessageQueue* window) {
-  return window && Post(kUnsubscribeMessage, Subscription::Of(window), true);
+  return window && Post(kUnsubscribeMessage, Target::Window(window), Completion::kCarriedOut);
 }
 
 bool OptionsWatcher::Unsubscribe(Callback callback, void* context) {
-  return callback && Post(kUnsubscribeMessage, Subscription::Of(callback, context), true);
+  return callback &&
+         Post(kUnsubscribeMessage, Target::Function(callback, context), Completion::kCarriedOut);
 }
 
-bool OptionsWatcher::Post(uint32_t id, Subscription subscription, bool wait) {
+bool OptionsWatcher::Post(uint32_t id, Target who, Completion completion) {
   auto request = std::make_unique<Request>();
-  request->subscription = subscription;
+  request->who = who;
   std::shared_ptr<Event> done;
   // From a callback on the thread itself, waiting would never end; the thread drops the
   // subscription as soon as the current notification is over.
-  if (wait && std::this_thread::get_id() != thread_id_.load()) {
+  if (completion == Completion::kCarriedOut && std::this_thread::get_id() != thread_id_.load()) {
     done = std::make_shared<Event>(EventReset::kManual);
     request->done = done;
   }
@@ -97,10 +81,10 @@ int OptionsWatcher::Run() {
       std::unique_ptr<Request> request = TakePayload<Request>(*message);
       if (!request) continue;
       if (message->id == kSubscribeMessage && !stopping) {
-        subscriptions.Append(std::make_unique<Subscription>(request->subscription));
+        subscriptions.Append(std::make_unique<Subscription>(request->who));
       } else if (message->id == kUnsubscribeMessage) {
         for (Subscription& s : subscriptions) {
-          if (s.Matches(request->subscription)) {
+          if (s.who.Matches(request->who, Target::Context::kAnyWhenNone)) {
             subscriptions.Remove(&s);
             break;
           }
@@ -111,22 +95,22 @@ int OptionsWatcher::Run() {
   };
 
   for (;;) {
-    const WaitResult result = WaitForAny({&stop_event(), &messages(), &*watch}, kInfinite);
-    if (result.index == 0) {
+    const WaitResult woke = WaitForAny({&stop_event(), &messages(), &*watch}, kInfinite);
+    if (woke.Is(stop_event())) {
       take_messages(true);
       return 0;
     }
-    if (result.index == 1) {
+    if (woke.Is(messages())) {
       take_messages(false);
       continue;
     }
-    if (result.index != 2) return -1;
+    if (!woke.Is(*watch)) return -1;
     if (!watch->TakeChange()) continue;
     for (Subscription& s : subscriptions) {
-      if (s.window) {
-        (void)s.window->Post(Message{kOptionsChangedMessage, 0, nullptr});
+      if (s.who.window) {
+        (void)s.who.window->Post(Message{kOptionsChangedMessage, 0, nullptr});
       } else {
-        s.callback(s.context);
+        s.who.callback(s.who.context);
       }
     }
   }

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "foundation/message_queue.h"
+#include "foundation/subscriber.h"
 #include "foundation/worker_thread.h"
 #include "platform/settings_store.h"
 
@@ -48,9 +49,12 @@ class OptionsWatcher final : public WorkerThread {
   int Run() override;
 
  private:
+  using Target = Subscriber<Callback>;
   struct Subscription;
   struct Request;
-  bool Post(uint32_t id, Subscription subscription, bool wait);
+  // When Post returns: once the request is queued, or once the thread has carried it out.
+  enum class Completion { kQueued, kCarriedOut };
+  bool Post(uint32_t id, Target who, Completion completion);
 
   const SettingsStore store_;
   std::atomic<bool> watching_{false};

@@ -61,7 +61,7 @@ TEST_F(RequestThreadTest, FetchesThePageAsAddressedWithItsBodyAndTimes) {
   EXPECT_TRUE(thread.expires().IsZero());
   EXPECT_EQ(thread.TakeBody(), "<html>page</html>");
   EXPECT_FALSE(thread.TakeBody());
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   EXPECT_EQ(thread.result(), kRequestFailure);
 
   const test::RecordedRequest sent = server.requests().at(0);
@@ -82,11 +82,11 @@ TEST_F(RequestThreadTest, ErrorStatusesEndAsHttpErrorsWithoutBody) {
   EXPECT_EQ(thread.code(), 404u);
   EXPECT_EQ(*PageErrorText(StatusHttpError, thread.code()), "Object not found");
   EXPECT_FALSE(thread.TakeBody());
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   Fetch(thread, server.Url("/teapot"));
   EXPECT_EQ(thread.code(), 418u);
   EXPECT_FALSE(PageErrorText(StatusHttpError, thread.code()).ok());  // a status with no text
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   Fetch(thread, server.Url("/temporary"));
   EXPECT_EQ(thread.result(), kRequestHttpError);
   EXPECT_EQ(thread.code(), 307u);
@@ -107,7 +107,7 @@ TEST_F(RequestThreadTest, FollowsSixRedirectsAndFailsOnTheSeventh) {
   EXPECT_EQ(thread.redirect_count(), 6u);
   EXPECT_EQ(thread.redirect_kind(), RedirectKind::kTemporary);
   EXPECT_EQ(thread.TakeBody(), "end of six");
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
 
   server.Redirect("/r6", 302, "/r7");
   Fetch(thread, server.Url("/r0"));
@@ -178,7 +178,7 @@ TEST_F(RequestThreadTest, ShortBodiesFailOnlyWhenALengthWasAnnounced) {
   EXPECT_EQ(thread.result(), kRequestFailure);
   EXPECT_EQ(thread.code(), err::kInsufficientBuffer);
   EXPECT_FALSE(thread.TakeBody());
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   Fetch(thread, server.Url("/unannounced"));
   EXPECT_EQ(thread.result(), kRequestSuccess);
   EXPECT_EQ(thread.body_length(), 600u);
@@ -202,7 +202,7 @@ TEST_F(RequestThreadTest, SlowAndEndlessServersFailWithoutHangingOrExhaustingMem
   Fetch(thread, server.Url("/slow"));
   EXPECT_EQ(thread.result(), kRequestFailure);
   EXPECT_EQ(thread.code(), err::kInternetTimeout);
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   Fetch(thread, server.Url("/endless"));
   EXPECT_EQ(thread.result(), kRequestFailure);
   EXPECT_EQ(thread.code(), err::kNotEnoughMemory);
@@ -260,12 +260,12 @@ TEST_F(RequestThreadTest, ExplicitCookiesAreTheLookupsAndLibraryCookiesTheEngine
   RequestThread thread(context_);
   Fetch(thread, server.Url("/hop"), false, /*library_cookies=*/false);
   ASSERT_EQ(thread.result(), kRequestSuccess);
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   Fetch(thread, server.Url("/hop"), false, /*library_cookies=*/true);
   ASSERT_EQ(thread.result(), kRequestSuccess);
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   Fetch(thread, server.Url("/landing"), false, /*library_cookies=*/false);
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
 
   const std::vector<test::RecordedRequest> seen = server.requests();
   ASSERT_EQ(seen.size(), 5u);
@@ -277,7 +277,7 @@ TEST_F(RequestThreadTest, ExplicitCookiesAreTheLookupsAndLibraryCookiesTheEngine
   EXPECT_EQ(seen[3].Header("Cookie"), "session=abc; hop=1");
   // Back to explicit: what the engine had learned is not sent.
   EXPECT_EQ(seen[4].Header("Cookie"), "session=abc");
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
 
   // Over TLS the secure cookie goes out in both modes.
   test::TestCertificate certificate(sandbox);
@@ -285,9 +285,9 @@ TEST_F(RequestThreadTest, ExplicitCookiesAreTheLookupsAndLibraryCookiesTheEngine
   secure_server.Serve("/", 200, "tls");
   test::ScopedEnv trust("CURL_CA_BUNDLE", certificate.cert_path());
   Fetch(thread, secure_server.Url("/"), false, false);
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   Fetch(thread, secure_server.Url("/"), false, true);
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   ASSERT_EQ(secure_server.request_count(), 2u);
   for (const test::RecordedRequest& r : secure_server.requests()) {
     EXPECT_EQ(r.Header("Cookie"), "session=abc; secure=never-over-http");
@@ -316,16 +316,16 @@ TEST_F(RequestThreadTest, CancelEndsARunningRequestAtOnce) {
   ASSERT_TRUE(thread.done_event().Wait(seconds(10)));
   EXPECT_EQ(thread.result(), kRequestFailure);
   EXPECT_EQ(thread.code(), err::kInternetOperationCancelled);
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
 
   Fetch(thread, server.Url("/"));  // the same thread and handle serve the next request
   EXPECT_EQ(thread.result(), kRequestSuccess);
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
 
   // Closing the root cuts a running request short and ends the thread; posting starts afresh.
   ASSERT_TRUE(thread.PostRequest(silent.Url("/"), false, false).ok());
   ASSERT_TRUE(test::WaitFor([&] { return silent.requests().size() == 2; }));
-  thread.CloseRequest(true, false);
+  thread.CloseRequest({.end_thread = true});
   EXPECT_FALSE(thread.HasThread());
   EXPECT_TRUE(thread.IsDone());
   EXPECT_EQ(thread.result(), kRequestFailure);
@@ -341,7 +341,7 @@ TEST_F(RequestThreadTest, AThreadEndedOnAFailureIsRestartedByTheNextRequest) {
   EXPECT_EQ(thread.result(), kRequestFailure);
   EXPECT_EQ(thread.code(), err::kInternetInvalidUrl);
   ASSERT_TRUE(thread.ended_event().Wait(seconds(10)));
-  thread.CloseRequest(false, false);
+  thread.CloseRequest();
   Fetch(thread, server.Url("/"));
   EXPECT_EQ(thread.result(), kRequestSuccess);
   EXPECT_EQ(thread.TakeBody(), "back");

@@ -117,7 +117,7 @@ TEST_F(RefreshTest, ARunningCheckElsewhereKeepsThePages) {
   ASSERT_TRUE(test::AddPageAtOnce(server_.Url("/a"), "Alpha"));
   // Another process's pass holds the lock file for its whole length.
   Result<File> lock =
-      File::Open(JoinPath(folder(), marker::kLock),
+      File::Open(JoinPath(folder(), FolderMarkers::kLock),
                  OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kOpenAlways});
   ASSERT_TRUE(lock.ok());
   const test::RunResult run = test::RunTidewell({"refresh", "--progress"});

@@ -33,5 +33,20 @@ TEST(Utf8Test, ReadsWesternSingleByteText) {
   EXPECT_EQ(ToValidUtf8("caf\xE9"), "caf\xC3\xA9");
 }
 
+TEST(Utf8Test, ByteCutsNeverSplitACharacter) {
+  EXPECT_EQ(CutUtf8Bytes("abc", 5), "abc");
+  EXPECT_EQ(CutUtf8Bytes("abcdef", 3), "abc");
+  EXPECT_EQ(CutUtf8Bytes("a\xC3\xBC"
+                         "b",
+                         2),
+            "a");                                    // ü would be split
+  EXPECT_EQ(CutUtf8Bytes("a\xE2\x82\xAC", 3), "a");  // € would be split
+  EXPECT_EQ(CutUtf8Bytes("a\xE2\x82\xAC"
+                         "b",
+                         4),
+            "a\xE2\x82\xAC");
+}
+
 }  // namespace
+
 }  // namespace tw

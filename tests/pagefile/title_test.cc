@@ -28,20 +28,6 @@ TEST(TitleTest, MakeTitleUsableReplacesEveryForbiddenCharacter) {
   EXPECT_EQ(CheckTitle(MakeTitleUsable("x\x1f/:*?\"<>|\\"), "/f"), TitleProblem::kNone);
 }
 
-TEST(TitleTest, CutsNeverSplitAUtf8Sequence) {
-  EXPECT_EQ(CutUtf8("abc", 5), "abc");
-  EXPECT_EQ(CutUtf8("abcdef", 3), "abc");
-  EXPECT_EQ(CutUtf8("a\xC3\xBC"
-                    "b",
-                    2),
-            "a");                               // ü would be split
-  EXPECT_EQ(CutUtf8("a\xE2\x82\xAC", 3), "a");  // € would be split
-  EXPECT_EQ(CutUtf8("a\xE2\x82\xAC"
-                    "b",
-                    4),
-            "a\xE2\x82\xAC");
-}
-
 TEST(TitleTest, PathsAndTitlesOfFileNames) {
   EXPECT_EQ(PagePath("/pages", "News"), "/pages/News.twp");
   EXPECT_EQ(PagePath("/pages/", "News"), "/pages/News.twp");

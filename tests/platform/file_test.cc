@@ -175,9 +175,9 @@ TEST_F(FileTest, AtomicWriterPublishesWholeOrNothing) {
 TEST_F(FileTest, CopyFileRefusesAnExistingTarget) {
   test::WriteFileBytes(Path("src"), std::string(200000, 'z'));
   test::WriteFileBytes(Path("dst"), "keep");
-  EXPECT_EQ(CopyFile(Path("src"), Path("dst"), true).code(), err::kFileExists);
+  EXPECT_EQ(CopyFile(Path("src"), Path("dst"), IfTargetExists::kFail).code(), err::kFileExists);
   EXPECT_EQ(test::ReadFileBytes(Path("dst")), "keep");
-  ASSERT_TRUE(CopyFile(Path("src"), Path("dst2"), true).ok());
+  ASSERT_TRUE(CopyFile(Path("src"), Path("dst2"), IfTargetExists::kFail).ok());
   EXPECT_EQ(test::ReadFileBytes(Path("dst2")), std::string(200000, 'z'));
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "pagefile/page_file.h"
@@ -44,28 +45,33 @@ std::string Download(const std::string& name, int n, bool changed = false) {
 // The scheduler's part for one page without frames: a new page's first body becomes its content,
 // later bodies go to the step of the job's state, a wait ends when its deadline has passed.
 // Returns the step result that ended the check.
-int RunCheck(std::unique_ptr<PageRecord>& page, const std::function<std::string()>& fetch) {
-  CheckJob job(std::move(page));
-  job.state = job_state::kPageCheckForChange;
+std::optional<StepResult> RunCheck(std::unique_ptr<PageRecord>& page,
+                                   const std::function<std::string()>& fetch) {
+  SmartUpdateJob job(std::move(page));
+  job.state = JobState::kPageCheckForChange;
   if (job.page->NeverChecked()) {
-    job.state = job_state::kPageLearnBaseline;
+    job.state = JobState::kPageLearnBaseline;
     job.page->measuredWait = job.page->waitSeconds;
     job.page->SetContent(fetch());
   }
-  int result = -1;
-  for (int guard = 0; guard < 100 && result < 0; ++guard) {
-    if (job.scheduling == scheduling::kWaiting) {
-      job.scheduling = scheduling::kReady;
-      job.wait_phase = wait_phase::kFinalCheck;
+  std::optional<StepResult> result;
+  bool waiting = false;
+  for (int guard = 0; guard < 100 && !result; ++guard) {
+    if (waiting) {
+      waiting = false;
+      job.wait_phase = WaitPhase::kFinalCheck;
     }
     job.download1 = fetch();
-    const int state = job.state;
-    const int r = state == job_state::kPageLearnBaseline    ? LearnBaseline(job, 2, kNow)
-                  : state == job_state::kPageCheckForChange ? CheckForChange(job, kNow)
-                                                            : LearnAfterChange(job, 2, kNow);
-    if (r == step_result::kPageChanged && state == job_state::kPageCheckForChange) {
-      job.state = job_state::kPageLearnAfterChange;
-    } else if (r != step_result::kPageDownloadAgain && r != step_result::kPageChanged) {
+    const JobState state = job.state;
+    const StepOutcome outcome =
+        state == JobState::kPageLearnBaseline    ? LearnBaseline(job, StepMode::kCompare, kNow)
+        : state == JobState::kPageCheckForChange ? CheckForChange(job, kNow)
+                                                 : LearnAfterChange(job, StepMode::kCompare, kNow);
+    const StepResult r = outcome.result;
+    if (outcome.wait_seconds) waiting = true;
+    if (r == StepResult::kPageChanged && state == JobState::kPageCheckForChange) {
+      job.state = JobState::kPageLearnAfterChange;
+    } else if (r != StepResult::kPageDownloadAgain && r != StepResult::kPageChanged) {
       result = r;
     }
   }
@@ -87,7 +93,7 @@ TEST_P(ScenarioTest, VolatilePartsAreLearnedAndRealChangesReported) {
   page->SetAddress("http://pages.example/" + name);
   page->smartUpdate = 1;
   page->checkCount = 3;
-  ASSERT_EQ(RunCheck(page, fetch), step_result::kFinished);
+  ASSERT_EQ(RunCheck(page, fetch), StepResult::kFinished);
   EXPECT_EQ(page->status, StatusNone);
   EXPECT_GT(page->maskCount, 0u);
   // Through the page file and back, as between two passes.
@@ -98,20 +104,20 @@ TEST_P(ScenarioTest, VolatilePartsAreLearnedAndRealChangesReported) {
   const std::string snapshot = again->content;
 
   for (int check = 0; check < 4; ++check) {
-    EXPECT_EQ(RunCheck(again, fetch), step_result::kFinished) << name << " check " << check;
+    EXPECT_EQ(RunCheck(again, fetch), StepResult::kFinished) << name << " check " << check;
     EXPECT_EQ(again->content, snapshot);
     EXPECT_EQ(again->updated, 0);
   }
   // A real change outside the records: reported, the records start over from the changed page.
   change = true;
-  EXPECT_EQ(RunCheck(again, fetch), step_result::kFinished);
+  EXPECT_EQ(RunCheck(again, fetch), StepResult::kFinished);
   EXPECT_EQ(again->updated, 1);
   EXPECT_EQ(again->updatedTime, kNow);
   EXPECT_NE(again->content.find("Now also on Sundays"), std::string::npos);
   EXPECT_EQ(again->status, StatusNone);
   // And the learning after the change masks the volatile parts again->
   again->updated = 0;
-  EXPECT_EQ(RunCheck(again, fetch), step_result::kFinished);
+  EXPECT_EQ(RunCheck(again, fetch), StepResult::kFinished);
   EXPECT_EQ(again->updated, 0);
 }
 
@@ -140,11 +146,11 @@ TEST(ScenarioHttpTest, LearnsAPageServedOverHttpAndReportsItsChange) {
   page->SetAddress(server.Url("/news.html"));
   page->smartUpdate = 1;
   page->checkCount = 2;
-  EXPECT_EQ(RunCheck(page, fetch), step_result::kFinished);
-  EXPECT_EQ(RunCheck(page, fetch), step_result::kFinished);
+  EXPECT_EQ(RunCheck(page, fetch), StepResult::kFinished);
+  EXPECT_EQ(RunCheck(page, fetch), StepResult::kFinished);
   EXPECT_EQ(page->updated, 0);
   changed = true;
-  EXPECT_EQ(RunCheck(page, fetch), step_result::kFinished);
+  EXPECT_EQ(RunCheck(page, fetch), StepResult::kFinished);
   EXPECT_EQ(page->updated, 1);
   EXPECT_GT(requests, 8);
 }

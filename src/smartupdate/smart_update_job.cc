@@ -1,8 +1,8 @@
-#include "smartupdate/check_job.h"
+#include "smartupdate/smart_update_job.h"
 
 namespace tw {
 
-void CheckJob::BuildFrameList() {
+void SmartUpdateJob::BuildFrameList() {
   frame_cursor = nullptr;
   frames.Clear();
   if (!page) return;
@@ -11,17 +11,15 @@ void CheckJob::BuildFrameList() {
   }
 }
 
-void CheckJob::ResetForNextDocument() {
+void SmartUpdateJob::ResetForNextDocument() {
   download1.reset();
   download2.reset();
   changes_counter = 0;
   quiet_counter = 0;
-  download_counter = 0;
-  scheduling = scheduling::kReady;
-  wait_phase = wait_phase::kNone;
+  wait_phase = WaitPhase::kNone;
 }
 
-std::optional<std::string> CheckJob::TakeDownload() {
+std::optional<std::string> SmartUpdateJob::TakeDownload() {
   std::optional<std::string>& slot_taken = download2 ? download2 : download1;
   std::optional<std::string> taken = std::move(slot_taken);
   slot_taken.reset();
