@@ -327,7 +327,14 @@ void Application::Core::Handle(PageEvent& event) {
     case page_event::kError:
       if (!event.errors) return;
       out.kind = EventKind::kErrors;
-      for (const ErrorRecord& error : *event.errors) out.errors.push_back(error.text);
+      for (const ErrorRecord& error : *event.errors) {
+        // An error file keeps the line break its message ends with; a message box does not.
+        std::string_view text = error.text;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+          text.remove_suffix(1);
+        }
+        out.errors.emplace_back(text);
+      }
       break;
     case page_event::kNewlyUpdated:
       if (!event.updated) return;

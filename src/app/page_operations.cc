@@ -52,12 +52,6 @@ Result<std::vector<Page>> ReadFolderPages(const std::string& folder) {
   return pages;
 }
 
-PageSettings DefaultsFrom(const Result<SettingsStore>& store) {
-  if (!store.ok()) return PageSettings{};
-  Result<CheckingOptions> options = ReadCheckingOptions(*store);
-  return options.ok() ? options->newPage : PageSettings{};
-}
-
 Page Placeholder(const std::string& title, const std::string& address,
                  const PageSettings& defaults) {
   Page page;
@@ -136,7 +130,9 @@ Outcome<AddedPage> QueueAdd(Application::Core& core, PageDatabase& db, const std
   added.request_id = core.NewRequestId();
   added.title = title;
   added.address = address;
-  added.placeholder = Placeholder(title, address, DefaultsFrom(core.store));
+  // The settings the request thread will give the page: the options as this process last read
+  // them.
+  added.placeholder = Placeholder(title, address, CurrentNewPageSettings());
   // Pending before it is posted, so that its end cannot come first.
   core.AddPending(added.request_id, RequestKind::kAdd, title);
   auto request = std::make_unique<PageRequest>();

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/messages.h"
+#include "pagedb/error_log.h"
 #include "pagefile/page_file.h"
 #include "pagefile/title.h"
 #include "platform/file_system.h"
@@ -62,6 +65,8 @@ class EventLog {
 
 class ApplicationTest : public ::testing::Test {
  protected:
+  // New pages' settings are the process's; the next test starts from the defaults.
+  void TearDown() override { SetCurrentNewPageSettings({}); }
   std::string folder() const { return home_.home() + "/Documents/My Tidewell"; }
   SettingsStore store() const { return *SettingsStore::OpenUser(); }
   // A page file written straight into the folder, as another process would.
@@ -110,6 +115,8 @@ TEST_F(ApplicationTest, TheDialogsAddRefusesInTheOrderOfItsRulesAndQueuesTheRest
 
   // An empty title is made from the address; the placeholder carries the new-page defaults.
   ASSERT_FALSE(store().WriteDword(OptionsKey(), option::kNoc, 3));
+  // The page database reads the options again once the watcher sees the change.
+  ASSERT_TRUE(test::WaitFor([] { return CurrentNewPageSettings().checkCount == 3; }));
   const std::string address = server_.Url("/news");
   Outcome<AddedPage> added = app_.AddPage({"", address});
   ASSERT_TRUE(added.ok()) << added.message().text;
@@ -366,6 +373,90 @@ TEST_F(ApplicationTest, CheckNowChecksThePagesAndTellsOfIt) {
   EXPECT_TRUE(log.WaitFor(EventKind::kChecking, [](const AppEvent& e) { return e.checking; }));
   EXPECT_TRUE(log.WaitFor(EventKind::kPageChanged));
   EXPECT_TRUE(test::WaitFor([&] { return !app_.IsChecking(); }));
+}
+
+TEST_F(ApplicationTest, OpenClearsTheFlagFirstAndHandsOnlyWebAddressesToTheBrowser) {
+  // A fake opener first on PATH writes what it is given.
+  const std::string bin = sandbox_.Sub("bin", true), opened = sandbox_.Sub("opened");
+  test::WriteFileBytes(bin + "/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + opened + "'\n");
+  ASSERT_EQ(::chmod((bin + "/xdg-open").c_str(), 0755), 0);
+  test::ScopedEnv path("PATH", bin + ":/usr/bin:/bin");
+  ASSERT_TRUE(app_.AddPageAtOnce("http://example.org/a", "Page").ok());
+  Result<PageHeader> header = ReadPageHeader(folder(), "Page");
+  header->updated = 1;
+  ASSERT_FALSE(WritePageHeader(folder(), "Page", *header));
+
+  ASSERT_TRUE(app_.OpenPage("Page").ok());
+  EXPECT_EQ(test::ReadFileBytes(opened), "http://example.org/a\n");
+  EXPECT_EQ(HeaderOf("Page").updated, 0);
+
+  // A page file from elsewhere naming a local file goes nowhere.
+  PageSummary local;
+  local.SetAddress("file:///etc/passwd");
+  ASSERT_FALSE(CreatePageFile(folder(), "Local", local));
+  std::remove(opened.c_str());
+  const Outcome<Done> refused = app_.OpenPage("Local");
+  EXPECT_EQ(refused.message().text, "An error occurred while communicating with the web browser.");
+  EXPECT_FALSE(PathExists(opened));
+  EXPECT_EQ(ProblemOf(app_.OpenPage("Nobody").message()), "no-such-page");
+}
+
+TEST_F(ApplicationTest, AnImportCopiesThePageFileAndSaysHowItWent) {
+  ASSERT_TRUE(app_.AddPageAtOnce("http://example.org/", "Here").ok());
+  const std::string elsewhere = sandbox_.Sub("elsewhere", true);
+  PageSummary page;
+  page.SetAddress("http://example.org/imported");
+  ASSERT_FALSE(CreatePageFile(elsewhere, "Imported", page));
+  ASSERT_FALSE(CreatePageFile(elsewhere, "Here", page));
+
+  Outcome<Application::Window> window = app_.OpenWindow();
+  ASSERT_TRUE(window.ok());
+  EventLog log;
+  Application::Subscription subscription =
+      app_.Subscribe(kPageEvents | kRequestEvents, log.Handler());
+  Outcome<uint64_t> imported = app_.ImportPageFile(PagePath(elsewhere, "Imported"));
+  ASSERT_TRUE(imported.ok());
+  std::optional<AppEvent> done = log.WaitFor(EventKind::kRequestDone, [&](const AppEvent& e) {
+    return e.request->request_id == *imported;
+  });
+  ASSERT_TRUE(done);
+  EXPECT_TRUE(done->request->ok);
+  EXPECT_EQ(done->request->kind, RequestKind::kImport);
+  EXPECT_TRUE(log.Has(EventKind::kPageAdded, "Imported"));
+  EXPECT_EQ(ReadPageSummary(folder(), "Imported")->address, "http://example.org/imported");
+
+  // A page of that name is never replaced: the import fails with the adding message.
+  imported = app_.ImportPageFile(PagePath(elsewhere, "Here"));
+  ASSERT_TRUE(imported.ok());
+  done = log.WaitFor(EventKind::kRequestDone,
+                     [&](const AppEvent& e) { return e.request->request_id == *imported; });
+  ASSERT_TRUE(done);
+  EXPECT_FALSE(done->request->ok);
+  EXPECT_EQ(done->request->error->text, "An error occurred while adding the page.");
+  EXPECT_EQ(ReadPageSummary(folder(), "Here")->address, "http://example.org/");
+}
+
+TEST_F(ApplicationTest, ErrorsWaitInTheFolderUntilSomeoneListensForThem) {
+  ASSERT_TRUE(app_.AddPageAtOnce("http://example.org/", "Page").ok());
+  Outcome<Application::Window> window = app_.OpenWindow();
+  ASSERT_TRUE(window.ok());
+  EventLog pages;
+  Application::Subscription only_pages = app_.Subscribe(kPageEvents, pages.Handler());
+  ASSERT_TRUE(pages.Has(EventKind::kPageAdded, "Page"));
+  ASSERT_FALSE(WriteErrorFile(folder(), 0, Error(err::kAccessDenied)));
+  WritePage("Nudge", "http://example.org/nudge");  // the folder is looked at again
+  ASSERT_TRUE(pages.Has(EventKind::kPageAdded, "Nudge"));
+  // Nobody shows errors: the file stays for a window that will.
+  EXPECT_EQ(FindFiles(folder(), ".twe")->size(), 1u);
+
+  EventLog messages;
+  Application::Subscription listening = app_.Subscribe(kMessageEvents, messages.Handler());
+  WritePage("Nudge again", "http://example.org/nudge2");
+  const std::optional<AppEvent> errors = messages.WaitFor(EventKind::kErrors);
+  ASSERT_TRUE(errors);
+  EXPECT_EQ(errors->errors,
+            std::vector<std::string>{"Unknown error, More Information: Access was denied."});
+  EXPECT_TRUE(test::WaitFor([&] { return FindFiles(folder(), ".twe")->empty(); }));
 }
 
 }  // namespace

@@ -84,6 +84,15 @@ void TestHttpServer::Start() {
   if (port_ <= 0) throw std::runtime_error("the test server cannot bind");
   // The socket listens from here on; connections wait in its backlog until the loop runs.
   thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // A stop that comes before the loop runs is lost, and the loop then waits in accept for good:
+  // the server is ready only once it runs.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!server_->is_running()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      throw std::runtime_error("the test server does not start");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 TestHttpServer::~TestHttpServer() {
