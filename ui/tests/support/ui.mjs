@@ -51,6 +51,13 @@ export async function answerMessage(page, { text, icon, button = 'OK' }) {
   else assert.equal(await box.getByRole('img').count(), 0, 'a message box without icon');
   await box.getByRole('button', { name: button, exact: true }).click();
   await box.waitFor({ state: 'detached' });
+  await focusReturned(page);
+}
+
+// Focus goes back to where it was in the frame after a dialog closes; a key pressed before that
+// would reach nothing a person could have reached.
+export async function focusReturned(page) {
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
 }
 
 export async function addPageThroughDialog(page, title, address) {
