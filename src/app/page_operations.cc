@@ -9,6 +9,7 @@
 #include "foundation/utf8.h"
 #include "pagedb/page_folder.h"
 #include "pagefile/page_file.h"
+#include "pagefile/page_versions.h"
 #include "pagefile/title.h"
 #include "platform/desktop_open.h"
 #include "platform/file_system.h"
@@ -245,6 +246,8 @@ Outcome<Done> Application::DeletePage(std::string_view title_in, DeleteMode mode
                                         : tw::DeletePage(*folder, title);
   });
   if (e) return DeleteFailedMessage(e);
+  // A page put in the trash leaves its earlier versions behind as a deleted one does.
+  if (mode == DeleteMode::kToTrash) (void)RemovePageVersions(*folder, title);
   return Done{};
 }
 

@@ -6,6 +6,7 @@
 
 #include "foundation/thread_annotations.h"
 #include "pagefile/little_endian.h"
+#include "pagefile/page_versions.h"
 #include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -395,8 +396,10 @@ Error AddPageWithDefaults(const std::string& folder, const std::string& title,
   }
   // Created as new: adding a page never wipes a page that already has the title.
   if (Error e = CreatePageFile(folder, title, summary, CreateMode::kNew)) return e;
-  // The mark only tells Smart History the address is known; the page exists either way.
+  // The mark only tells Smart History the address is known; the page exists either way. Nor does
+  // the history: a new page has none, also when one of its title was deleted behind our back.
   (void)MarkAddress(address);
+  (void)RemovePageVersions(folder, title);
   return Error();
 }
 
@@ -414,7 +417,10 @@ Error SetPageOptions(const std::string& folder, const std::string& title,
 }
 
 Error ResetPage(const std::string& folder, const std::string& title, const std::string& address) {
-  return CreatePageFile(folder, title, SummaryWithAddress(address));
+  if (Error e = CreatePageFile(folder, title, SummaryWithAddress(address))) return e;
+  // Its history goes with what it had; the page is reset either way.
+  (void)RemovePageVersions(folder, title);
+  return Error();
 }
 
 Error ClearUpdated(const std::string& folder, const std::string& title) {
@@ -436,7 +442,12 @@ Error ClearUpdated(const std::string& folder, const std::string& title) {
 
 Error RenamePage(const std::string& folder, const std::string& old_title,
                  const std::string& new_title) {
-  return MoveFileNoReplace(PagePath(folder, old_title), PagePath(folder, new_title));
+  if (Error e = MoveFileNoReplace(PagePath(folder, old_title), PagePath(folder, new_title))) {
+    return e;
+  }
+  // The page is renamed either way; a history that cannot follow it is dropped later.
+  (void)RenamePageVersions(folder, old_title, new_title);
+  return Error();
 }
 
 Error DeletePage(const std::string& folder, const std::string& title) {
@@ -444,12 +455,16 @@ Error DeletePage(const std::string& folder, const std::string& title) {
   if (Error e = DeleteFile(PagePath(folder, title))) return e;
   // Unmarked only once the page is gone: a page that could not be deleted keeps its mark.
   if (summary.ok() && summary->header.addressLength != 0) (void)UnmarkAddress(summary->address);
+  (void)RemovePageVersions(folder, title);
   return Error();
 }
 
 Error ImportPageFile(const std::string& source_path, const std::string& folder) {
   if (!PathExists(source_path)) return Error(err::kFileNotFound);
-  return CopyFile(source_path, JoinPath(folder, FileNameOf(source_path)), IfTargetExists::kFail);
+  const std::string name = FileNameOf(source_path);
+  if (Error e = CopyFile(source_path, JoinPath(folder, name), IfTargetExists::kFail)) return e;
+  (void)RemovePageVersions(folder, TitleOfFileName(name));
+  return Error();
 }
 
 }  // namespace tw

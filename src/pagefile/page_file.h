@@ -51,12 +51,16 @@ void SetCurrentNewPageSettings(const PageSettings& defaults);
 
 // Creates a new page (never replacing one) with the given defaults, or with the current ones.
 // `checkCount` and `waitSeconds` are taken only when Smart Update is on by default.
+//
+// The page's earlier versions (page_versions.h) follow the operations below: a new or imported
+// page starts without any, a reset or deleted page loses them, a renamed page takes them along.
+// They are a side matter: a failure there does not change the operation's result.
 Error AddPageWithDefaults(const std::string& folder, const std::string& title,
                           const std::string& address, const PageSettings& defaults);
 Error AddPageWithDefaults(const std::string& folder, const std::string& title,
                           const std::string& address);
-// Recreates the page with these settings and the address; everything else starts over.
-// `checkCount` and `waitSeconds` are stored only with Smart Update on.
+// Recreates the page with these settings and the address; everything else starts over, but for
+// its earlier versions. `checkCount` and `waitSeconds` are stored only with Smart Update on.
 Error SetPageOptions(const std::string& folder, const std::string& title,
                      const std::string& address, const PageSettings& settings);
 // Recreates the page with the address alone.

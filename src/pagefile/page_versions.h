@@ -4,8 +4,9 @@
 // When a check finds a page changed, the content it had stored until then (the page's snapshot,
 // its frames and the mask records of each) is kept as a version, with the time the change was
 // found and the time that content was found. The newest versions of each page are kept, up to a
-// count the caller gives and kMaxKeptBytesPerPage; a repeat of the newest version is not kept
-// again. Versions follow their page: renamed with it, removed when it is deleted or reset.
+// count the caller gives (the KeepVersions option) and kMaxKeptBytesPerPage; a repeat of the newest
+// version is not kept again. Versions follow their page: renamed with it, removed when it is
+// deleted or reset.
 //
 // The store is one SQLite database in a hidden folder of the page folder
 // (.versions/versions.sqlite), which every process of the user sees. It is written in
@@ -27,11 +28,11 @@
 #include "platform/error.h"
 #include "platform/file_time.h"
 #include "platform/sqlite_database.h"
+#include "settings/checking_options.h"
 
 namespace tw {
 
 inline constexpr std::string_view kVersionsFolderName = ".versions";
-inline constexpr uint32_t kDefaultKeptVersions = 10;
 // The compressed versions of one page take at most this much; the oldest go first.
 inline constexpr uint64_t kMaxKeptBytesPerPage = 16ull << 20;
 // A version larger than this (page and frames with their records) is neither kept nor loaded.
