@@ -15,6 +15,7 @@
 #include "pagedb/error_log.h"
 #include "pagedb/folder_markers.h"
 #include "pagefile/page_file.h"
+#include "pagefile/page_versions.h"
 #include "pagefile/title.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -117,6 +118,11 @@ class CheckPass {
   Error FinishJob(CheckJob& job);
   void WriteBack(CheckJob& job);
 
+  // Earlier versions: the content a change replaces is kept, and a full pass drops the versions
+  // of pages no longer in the folder. Neither may fail the pass or a page.
+  void KeepReplacedVersion(const std::string& title, FileTime replaced_time);
+  void DropVersionsOfGonePages();
+
   Result<Flow> SchedulingSweep();
   Result<Flow> ProcessingSweep();
 
@@ -142,6 +148,7 @@ class CheckPass {
   bool crs_named_ = false;
   uint64_t generation_ = 0;
   std::vector<Waitable*> waits_;
+  std::optional<PageVersions> versions_;  // opened for the first version the pass keeps
 };
 
 Result<File> CheckPass::OpenLock() {
@@ -183,15 +190,19 @@ Error CheckPass::Run() {
   }
 
   if (Error e = List(); e && !e.IsNothingThere()) return e;
+  bool stopped = false;
   while (!jobs_.empty() || !queue_.empty()) {
     Result<Flow> flow = SchedulingSweep();
     if (!flow.ok()) return flow.error();
-    if (*flow == Flow::kEnd || (jobs_.empty() && queue_.empty())) break;
+    stopped = *flow == Flow::kEnd;
+    if (stopped || (jobs_.empty() && queue_.empty())) break;
     flow = ProcessingSweep();
     if (!flow.ok()) return flow.error();
-    if (*flow == Flow::kEnd) break;
+    stopped = *flow == Flow::kEnd;
+    if (stopped) break;
   }
   // The end of a pass that was not cut short by a failure.
+  if (setup_.kind == PassKind::kAllPages && !stopped) DropVersionsOfGonePages();
   (void)lock_.WriteAll(kLockBytes, sizeof kLockBytes);
   (void)lock_.Close();
   return Error();
@@ -531,11 +542,36 @@ void CheckPass::WriteBack(CheckJob& job) {
     // content too old to keep) would otherwise leave an updated page without its time.
     page.updated = 1;
     page.updatedTime = Now();
+    KeepReplacedVersion(page.title, page.updatedTime);
   }
   // A reader holds a page file only while it reads it.
   const Error e = RetryWhileInUse([&] { return WritePage(setup_.folder, page); },
                                   {setup_.stop, setup_.interrupt});
   ReportError(setup_.folder, setup_.sink, e);
+}
+
+// The page file still holds what the change replaces, until the job writes it back.
+void CheckPass::KeepReplacedVersion(const std::string& title, FileTime replaced_time) {
+  if (setup_.keep_versions == 0) return;
+  Result<std::unique_ptr<PageRecord>> replaced = ReadPage(setup_.folder, title);
+  if (!replaced.ok()) return;
+  if (!versions_) {
+    Result<PageVersions> opened = PageVersions::Open(setup_.folder);
+    if (!opened.ok()) return;
+    versions_.emplace(std::move(*opened));
+  }
+  (void)versions_->Keep(**replaced, replaced_time, setup_.keep_versions);
+}
+
+void CheckPass::DropVersionsOfGonePages() {
+  Result<PageVersions> versions = PageVersions::OpenExisting(setup_.folder);
+  if (!versions.ok()) return;
+  // Listed now, so that a page renamed or added while the pass ran keeps its versions.
+  Result<std::vector<FoundFile>> files = FindFiles(setup_.folder, kPageFileSuffix);
+  if (!files.ok()) return;
+  std::vector<std::string> titles;
+  for (const FoundFile& file : *files) titles.push_back(TitleOfFileName(file.name));
+  (void)versions->RemoveAllBut(titles);
 }
 
 // --- Sweeps -----------------------------------------------------------------------------------

@@ -38,6 +38,8 @@ struct PassSetup {
   bool one_shot = false;
   uint32_t pool_size = 1;
   uint32_t timeout_ms = 40000;
+  // Earlier versions kept of each page found changed (0: none).
+  uint32_t keep_versions = 0;
   std::shared_ptr<const RequestContext> context;
   PageEventSink* sink = nullptr;  // may be null
   Event* stop = nullptr;

@@ -34,10 +34,11 @@ void CheckThread::SetPageFolder(const std::string& folder) {
   folder_ = folder;
 }
 
-void CheckThread::SetRequestSettings(uint32_t timeout_ms, uint32_t pool_size) {
+void CheckThread::SetPassSettings(const PassSettings& settings) {
   std::lock_guard lock(mutex_);
-  timeout_ms_ = timeout_ms;
-  pool_size_ = std::clamp<uint32_t>(pool_size, 1, kMaxPoolSize);
+  timeout_ms_ = settings.timeoutMs;
+  pool_size_ = std::clamp<uint32_t>(settings.poolSize, 1, kMaxPoolSize);
+  keep_versions_ = std::min(settings.keepVersions, kMaxKeptVersions);
 }
 
 void CheckThread::ApplySchedule(uint32_t unit, uint32_t count) {
@@ -122,6 +123,7 @@ Error CheckThread::RunPass(PassKind kind) {
     setup.folder = folder_;
     setup.pool_size = pool_size_;
     setup.timeout_ms = timeout_ms_;
+    setup.keep_versions = keep_versions_;
     setup.context = context_;
     setup.sink = sink_;
   }

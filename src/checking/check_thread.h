@@ -51,7 +51,7 @@ class CheckThread final : public WorkerThread, public CheckThreadControl {
   // CheckThreadControl.
   void SetEventSink(PageEventSink* sink) override;
   void SetPageFolder(const std::string& folder) override;
-  void SetRequestSettings(uint32_t timeout_ms, uint32_t pool_size) override;
+  void SetPassSettings(const PassSettings& settings) override;
   void ApplySchedule(uint32_t unit, uint32_t count) override;
   void SignalNewPages() override;
   void SignalPageListChanged() override;
@@ -99,6 +99,7 @@ class CheckThread final : public WorkerThread, public CheckThreadControl {
   std::string folder_ TW_GUARDED_BY(mutex_);
   uint32_t timeout_ms_ TW_GUARDED_BY(mutex_);
   uint32_t pool_size_ TW_GUARDED_BY(mutex_) = 1;
+  uint32_t keep_versions_ TW_GUARDED_BY(mutex_) = kDefaultKeptVersions;
   std::shared_ptr<const RequestContext> context_ TW_GUARDED_BY(mutex_);
 };
 

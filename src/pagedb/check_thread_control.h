@@ -2,11 +2,11 @@
 // checking; the page database owns one through this interface and drives it:
 //
 //   before Start   SetEventSink (where checking-started events and errors go), SetPageFolder,
-//                  SetRequestSettings and ApplySchedule from the options
+//                  SetPassSettings and ApplySchedule from the options
 //   Start          the thread in service mode, waited for until it runs
 //   while running  SignalNewPages, SignalPageListChanged, SignalStopChecking, SignalCheckNow;
 //                  PassRunning;
-//                  SetPageFolder, SetRequestSettings and ApplySchedule again when options change
+//                  SetPageFolder, SetPassSettings and ApplySchedule again when options change
 //   SignalStop     asks the thread to end without waiting (from the page database thread)
 //   Stop           ends the thread and waits for it
 //   RunOnce        instead of Start: one pass over all pages, returning its error when it has
@@ -20,6 +20,7 @@
 
 #include "pagedb/page_events.h"
 #include "platform/error.h"
+#include "settings/checking_options.h"
 
 namespace tw {
 
@@ -32,7 +33,7 @@ class CheckThreadControl {
   virtual void SetEventSink(PageEventSink* sink) = 0;
   virtual void SetPageFolder(const std::string& folder) = 0;
   // Taken by the next pass: each pass builds its request pool from them.
-  virtual void SetRequestSettings(uint32_t timeout_ms, uint32_t pool_size) = 0;
+  virtual void SetPassSettings(const PassSettings& settings) = 0;
   // The online schedule (unit 1 = minutes, else hours; count 0 = none) for the ScheduleTimer;
   // an unchanged pair must not restart it.
   virtual void ApplySchedule(uint32_t unit, uint32_t count) = 0;
@@ -60,7 +61,7 @@ class NoChecking final : public CheckThreadControl {
  public:
   void SetEventSink(PageEventSink*) override {}
   void SetPageFolder(const std::string&) override {}
-  void SetRequestSettings(uint32_t, uint32_t) override {}
+  void SetPassSettings(const PassSettings&) override {}
   void ApplySchedule(uint32_t, uint32_t) override {}
   void SignalNewPages() override {}
   void SignalPageListChanged() override {}

@@ -22,6 +22,7 @@ void CheckingSettings::Apply(const CheckingOptions& options) {
     std::lock_guard lock(mutex_);
     timeout_ms_ = options.timeoutMs;
     pool_size_ = options.threads;
+    keep_versions_ = options.keepVersions;
     // Exact comparison: a folder that differs only in case is another folder here.
     if (!options.pdb.empty() && options.pdb != page_folder_) {
       page_folder_ = options.pdb;
@@ -36,6 +37,11 @@ void CheckingSettings::Apply(const CheckingOptions& options) {
 uint32_t CheckingSettings::timeout_ms() const {
   std::lock_guard lock(mutex_);
   return timeout_ms_;
+}
+
+PassSettings CheckingSettings::pass_settings() const {
+  std::lock_guard lock(mutex_);
+  return PassSettings{timeout_ms_, pool_size_, keep_versions_};
 }
 
 uint32_t CheckingSettings::pool_size() const {

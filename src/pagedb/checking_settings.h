@@ -23,7 +23,8 @@ class CheckingSettings {
  public:
   using ApplySchedule = std::function<void(uint32_t unit, uint32_t count)>;
 
-  // Before the first read: time-out 40000 ms, pool size 1, re-notify on, no page folder.
+  // Before the first read: time-out 40000 ms, pool size 1, 10 versions kept, re-notify on, no
+  // page folder.
   CheckingSettings(ApplySchedule apply_schedule, Event* folder_changed);
 
   // Reads the options and applies them; fails without changing anything when the key cannot be
@@ -33,6 +34,8 @@ class CheckingSettings {
 
   uint32_t timeout_ms() const;
   uint32_t pool_size() const;
+  // What the next check pass takes.
+  PassSettings pass_settings() const;
   bool re_notify() const;
   std::string page_folder() const;
   // Sets the folder without a change signal (the page database found or made it).
@@ -44,6 +47,7 @@ class CheckingSettings {
   mutable std::mutex mutex_;
   uint32_t timeout_ms_ TW_GUARDED_BY(mutex_) = kDefaultTimeoutMs;
   uint32_t pool_size_ TW_GUARDED_BY(mutex_) = 1;
+  uint32_t keep_versions_ TW_GUARDED_BY(mutex_) = kDefaultKeptVersions;
   bool re_notify_ TW_GUARDED_BY(mutex_) = true;
   std::string page_folder_ TW_GUARDED_BY(mutex_);
   std::mutex read_mutex_;  // one Read at a time, so that two reads apply in one order

@@ -194,7 +194,7 @@ bool PageDatabase::Stopping() const { return database_thread_->StopRequested(); 
 void PageDatabase::ReadOptions() {
   // A key that cannot be opened leaves every setting as it was; the database runs regardless.
   (void)settings_.Read(store_);
-  check_->SetRequestSettings(settings_.timeout_ms(), settings_.pool_size());
+  check_->SetPassSettings(settings_.pass_settings());
 }
 
 void PageDatabase::OnOptionsChanged(void* self) { static_cast<PageDatabase*>(self)->ReadOptions(); }

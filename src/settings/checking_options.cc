@@ -54,6 +54,7 @@ Result<CheckingOptions> ReadCheckingOptions(const SettingsStore& store) {
   options.newPage.ignoreLastModified = FlagOf(*key, option::kIgnoreLastMod);
   options.newPage.ignoreExpires = FlagOf(*key, option::kIgnoreExpire);
   options.pageReNotify = FlagOf(*key, option::kPageReNotify);
+  options.keepVersions = NumberOf(*key, option::kKeepVersions);
   return options;
 }
 

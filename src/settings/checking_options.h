@@ -29,6 +29,7 @@ inline constexpr std::string_view kPdb = "PDB";
 inline constexpr std::string_view kIgnoreLastMod = "IgnoreLastMod";
 inline constexpr std::string_view kIgnoreExpire = "IgnoreExpire";
 inline constexpr std::string_view kPageReNotify = "PageReNotify";
+inline constexpr std::string_view kKeepVersions = "KeepVersions";
 }  // namespace option
 
 // The options key path (string 141).
@@ -38,6 +39,9 @@ inline constexpr uint32_t kDefaultTimeoutMs = 40000;
 inline constexpr uint32_t kMaxPoolSize = 31;
 inline constexpr uint16_t kMaxCheckCount = 20;
 inline constexpr uint16_t kMaxCheckWaitSeconds = 1800;
+// How many earlier versions of each page are kept.
+inline constexpr uint32_t kDefaultKeptVersions = 10;
+inline constexpr uint32_t kMaxKeptVersions = 100;
 
 // The settings of one page that the user chooses: stored in its page file, and taken from the
 // options by a new page.
@@ -58,6 +62,14 @@ struct CheckingOptions {
   PageSettings newPage;
   std::string pdb;  // the page folder; empty when missing, empty or too long for a path
   bool pageReNotify = false;
+  uint32_t keepVersions = kDefaultKeptVersions;  // earlier versions kept per page, 0 to 100
+};
+
+// What each check pass takes from the options.
+struct PassSettings {
+  uint32_t timeoutMs = kDefaultTimeoutMs;
+  uint32_t poolSize = 1;
+  uint32_t keepVersions = kDefaultKeptVersions;
 };
 
 // Reads the options key; fails (2) when it does not exist or the store cannot be read.

@@ -35,6 +35,9 @@ constexpr std::array kDefinitions = {
                      "new pages ignore the server's Expires time"},
     OptionDefinition{option::kPageReNotify, OptionKind::kFlag, 0, 1, 0,
                      "an updated page that changes again is announced again"},
+    OptionDefinition{option::kKeepVersions, OptionKind::kNumber, 0, kMaxKeptVersions,
+                     kDefaultKeptVersions,
+                     "earlier versions kept of each page, to show what changed; 0 keeps none"},
 };
 
 struct Word {
@@ -87,6 +90,7 @@ std::string InEffect(const OptionDefinition& definition, const CheckingOptions& 
   if (name == option::kIgnoreLastMod) return OnOff(o.newPage.ignoreLastModified);
   if (name == option::kIgnoreExpire) return OnOff(o.newPage.ignoreExpires);
   if (name == option::kPageReNotify) return OnOff(o.pageReNotify);
+  if (name == option::kKeepVersions) return std::to_string(o.keepVersions);
   if (name == option::kPdb) {
     if (!o.pdb.empty()) return o.pdb;
     Result<std::string> documents = DocumentsDir();

@@ -50,7 +50,7 @@ class CheckTest : public ::testing::Test {
     auto thread = std::make_unique<CheckThread>(CheckThread::Options{context_, schedule_minute});
     thread->SetEventSink(&sink_);
     thread->SetPageFolder(folder_);
-    thread->SetRequestSettings(timeout_ms, pool_size);
+    thread->SetPassSettings(PassSettings{timeout_ms, pool_size, kDefaultKeptVersions});
     return thread;
   }
   bool RunOnce(uint32_t pool_size = 1, uint32_t timeout_ms = 20000) {

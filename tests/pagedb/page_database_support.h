@@ -45,9 +45,9 @@ class FakeCheckThread final : public CheckThreadControl {
     std::lock_guard lock(log_->mutex);
     log_->folder = folder;
   }
-  void SetRequestSettings(uint32_t timeout_ms, uint32_t pool_size) override {
-    log_->timeout_ms = timeout_ms;
-    log_->pool_size = pool_size;
+  void SetPassSettings(const PassSettings& settings) override {
+    log_->timeout_ms = settings.timeoutMs;
+    log_->pool_size = settings.poolSize;
   }
   void ApplySchedule(uint32_t, uint32_t count) override { log_->schedule_count = count; }
   void SignalNewPages() override { ++log_->new_pages; }

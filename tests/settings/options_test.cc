@@ -38,6 +38,7 @@ TEST_F(OptionsTest, ClampsEachValueIntoItsRange) {
   auto threads = [](const CheckingOptions& o) { return o.threads; };
   auto noc = [](const CheckingOptions& o) { return uint32_t{o.newPage.checkCount}; };
   auto wait = [](const CheckingOptions& o) { return uint32_t{o.newPage.waitSeconds}; };
+  auto kept = [](const CheckingOptions& o) { return o.keepVersions; };
   const Case cases[] = {
       {option::kTimeout, 0, timeout, 1000},
       {option::kTimeout, 1, timeout, 1000},
@@ -52,6 +53,9 @@ TEST_F(OptionsTest, ClampsEachValueIntoItsRange) {
       {option::kNoc, 0x10005, noc, 20},
       {option::kCheckWait, 3600, wait, 1800},
       {option::kCheckWait, 1799, wait, 1799},
+      {option::kKeepVersions, 0, kept, 0},
+      {option::kKeepVersions, 100, kept, 100},
+      {option::kKeepVersions, 101, kept, 100},
   };
   for (const Case& c : cases) {
     Set(c.name, c.stored);
@@ -69,6 +73,7 @@ TEST_F(OptionsTest, MissingOrUnreadableValuesTakeTheirDefaults) {
   EXPECT_TRUE(options.newPage.smartUpdate);
   EXPECT_FALSE(options.newPage.ignoreLastModified);
   EXPECT_FALSE(options.pageReNotify);  // once the key opens, missing means off
+  EXPECT_EQ(options.keepVersions, 10u);
   EXPECT_EQ(options.pdb, "");
 
   Set(option::kEnableSmartUpdate, 0);
