@@ -114,6 +114,15 @@ class Application {
   Outcome<Done> OpenPage(std::string_view title);
   size_t MaxTitleLength();
 
+  // --- Page versions --------------------------------------------------------------------------
+
+  // The page's earlier versions, newest first (none yet: an empty list).
+  Outcome<std::vector<PageVersion>> ListPageVersions(std::string_view title);
+  // What changed since an earlier version of the page (by its id; none: the newest): the
+  // visible text word by word without the parts that change on every download, and the HTML.
+  // A page without earlier versions has nothing to show (kNoEarlierVersion).
+  Outcome<PageChanges> ShowChanges(std::string_view title, std::optional<int64_t> version_id);
+
   // --- Checking -------------------------------------------------------------------------------
 
   // A check of all pages now (needs a window).

@@ -71,6 +71,8 @@ std::string_view ProblemName(Problem problem) {
       return "internal";
     case Problem::kInvalidValue:
       return "invalid-value";
+    case Problem::kNoEarlierVersion:
+      return "no-earlier-version";
     case Problem::kFailed:
       return "failed";
   }
@@ -170,6 +172,10 @@ UserMessage NoSuchPageMessage() {
 
 UserMessage InternalErrorMessage(Error cause) {
   return WithCause(Numbered(Problem::kInternal, str::kInternalError, Icon::kError), cause);
+}
+
+UserMessage NoEarlierVersionMessage() {
+  return Unnumbered(Problem::kNoEarlierVersion, text::kNoEarlierVersion, Icon::kInformation);
 }
 
 UserMessage FailedMessage(std::string text, Error cause) {

@@ -27,6 +27,8 @@ UserMessage BrowserFailedMessage(Error cause = Error());
 UserMessage CouldNotLoadPageMessage(Error cause = Error());
 UserMessage NoSuchPageMessage();
 UserMessage InternalErrorMessage(Error cause = Error());
+// "This page has no earlier version to compare with yet." (information).
+UserMessage NoEarlierVersionMessage();
 // A failure whose text is the caller's own ("the page folder cannot be found"), with the error's
 // sentence as its detail.
 UserMessage FailedMessage(std::string text, Error cause = Error());

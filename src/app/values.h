@@ -15,6 +15,7 @@
 
 #include "platform/error.h"
 #include "platform/file_time.h"
+#include "versions/page_diff.h"
 
 namespace tw::app {
 
@@ -38,6 +39,7 @@ enum class Problem {
   kNoSuchPage,        // a page the facade does not know: the internal-error message
   kInternal,          // the internal-error message
   kInvalidValue,      // an option value the option cannot take (the command line's words)
+  kNoEarlierVersion,  // a page with no earlier version to show the changes since
   kFailed,            // an operation failed; the message says which
 };
 std::string_view ProblemName(Problem problem);
@@ -200,5 +202,23 @@ enum class WizardAnswer { kUpdating, kNotUpdating };
 
 // How a page is deleted.
 enum class DeleteMode { kToTrash, kPermanently };
+
+// An earlier content of a page, kept when a check found the page changed.
+struct PageVersion {
+  int64_t id = 0;          // stable while the version is kept
+  std::string address;     // the page's address then
+  FileTime found_time;     // when this content was found (zero: the page's first content)
+  FileTime replaced_time;  // when a check found the page changed from it
+  uint64_t size = 0;       // bytes, page and frames
+};
+
+// What changed between an earlier version of a page and its content now: the page first, then
+// its frames (each with its address).
+struct PageChanges {
+  std::string title;
+  std::string address;  // the page's address now, for a link to it
+  PageVersion version;  // the earlier version shown
+  std::vector<DocumentDiff> documents;
+};
 
 }  // namespace tw::app

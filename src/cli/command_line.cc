@@ -11,16 +11,36 @@ bool Arguments::Has(std::string_view flag) const {
   return std::find(flags.begin(), flags.end(), flag) != flags.end();
 }
 
+const std::string* Arguments::Value(std::string_view flag) const {
+  for (const auto& [name, value] : values) {
+    if (name == flag) return &value;
+  }
+  return nullptr;
+}
+
 bool ParseArguments(const Command& command, std::span<const std::string> words, Arguments& args,
                     std::string& problem) {
   bool operands_only = false;
-  for (const std::string& word : words) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
     if (operands_only || word == "-" || !word.starts_with("-")) {
       args.operands.push_back(word);
       continue;
     }
     if (word == "--") {
       operands_only = true;
+      continue;
+    }
+    const size_t equals = word.find('=');
+    const std::string name = word.substr(0, equals);
+    if (std::find(command.value_flags.begin(), command.value_flags.end(), name) !=
+        command.value_flags.end()) {
+      if (equals == std::string::npos && i + 1 == words.size()) {
+        problem = "option '" + name + "' needs a value";
+        return false;
+      }
+      args.values.emplace_back(name,
+                               equals == std::string::npos ? words[++i] : word.substr(equals + 1));
       continue;
     }
     const std::string flag = word == "-h" ? "--help" : word;

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/application.h"
@@ -16,11 +17,15 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-// One command's arguments: flags (words starting with "--", until a lone "--") and operands.
+// One command's arguments: flags (words starting with "--", until a lone "--"), the values of
+// flags that take one ("--version 2" or "--version=2"), and operands.
 struct Arguments {
   std::vector<std::string> operands;
   std::vector<std::string> flags;
+  std::vector<std::pair<std::string, std::string>> values;
   bool Has(std::string_view flag) const;
+  // The value of a flag that takes one, or nullptr when it was not given.
+  const std::string* Value(std::string_view flag) const;
 };
 
 struct Command {
@@ -29,6 +34,7 @@ struct Command {
   std::string_view summary;     // one line for the program's help
   std::string_view help;        // the rest of the command's help
   std::vector<std::string_view> flags{};
+  std::vector<std::string_view> value_flags{};  // flags followed by a value
   size_t min_operands = 0;
   size_t max_operands = 0;
   int (*run)(app::Application& app, const Arguments& args) = nullptr;
@@ -46,6 +52,7 @@ const Command& RefreshCommand();
 const Command& ListCommand();
 const Command& InfoCommand();
 const Command& OptionCommand();
+const Command& DiffCommand();
 // `tidewell /r`: the refresh command as the offline schedule runs it.
 int RunScheduledRefresh(app::Application& app, const Arguments& args);
 

@@ -13,9 +13,9 @@
 namespace tw::cli {
 namespace {
 
-std::array<const Command*, 6> AllCommands() {
-  return {&AddCommand(),  &OpenCommand(), &RefreshCommand(),
-          &ListCommand(), &InfoCommand(), &OptionCommand()};
+std::array<const Command*, 7> AllCommands() {
+  return {&AddCommand(),  &OpenCommand(), &RefreshCommand(), &ListCommand(),
+          &InfoCommand(), &DiffCommand(), &OptionCommand()};
 }
 
 const Command* FindCommand(const std::string& name) {

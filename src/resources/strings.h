@@ -58,6 +58,11 @@ inline constexpr std::string_view kErrorDeletingPage = "An error occurred while 
 // which is shown as it stands ("&d" is not replaced).
 inline constexpr std::string_view kValueOutOfRange = "Please enter a value between %d and %d.";
 inline constexpr std::string_view kTextTooLong = "Please enter a length less than &d.";
+// What changed on a page: no version kept yet to compare with, and a history that cannot be read.
+inline constexpr std::string_view kNoEarlierVersion =
+    "This page has no earlier version to compare with yet.";
+inline constexpr std::string_view kVersionsUnreadable =
+    "The earlier versions of this page cannot be read.";
 }  // namespace text
 
 // The text with this number, or nullopt when the table has none.
