@@ -123,6 +123,25 @@ class Application {
   // A page without earlier versions has nothing to show (kNoEarlierVersion).
   Outcome<PageChanges> ShowChanges(std::string_view title, std::optional<int64_t> version_id);
 
+  // --- Tell a Friend ---------------------------------------------------------------------------
+
+  // The dialog's fields as it opens: the remembered sender, no friend yet, the HTML format.
+  Outcome<FriendMessage> OpenTellAFriend();
+  // OK: the fields are cut to their limits and checked in their order; the first problem is the
+  // message to show, with the field to put the focus on. A sound message remembers its sender
+  // and gives the recommendation address (the service's, else a mailto: address to the friend),
+  // opened here or only handed back as `delivery` says.
+  Outcome<std::string> SendTellAFriend(const FriendMessage& message,
+                                       RecommendationDelivery delivery);
+  // "Import": the contacts of a vCard file that have an e-mail address, in file order, each cut
+  // to what the dialog's fields hold. Failures are the address book message.
+  Outcome<ContactList> ImportVCardContacts(const std::string& path);
+  // The same for a vCard file's text that the user picked in a web page.
+  Outcome<ContactList> ImportVCardText(std::string_view text);
+  // "Import MAPI": the contacts of the mail program's address book (Thunderbird's default
+  // profile), sorted by name, to pick from.
+  Outcome<ContactList> ImportAddressBookContacts();
+
   // --- Checking -------------------------------------------------------------------------------
 
   // A check of all pages now (needs a window).

@@ -73,6 +73,12 @@ std::string_view ProblemName(Problem problem) {
       return "invalid-value";
     case Problem::kNoEarlierVersion:
       return "no-earlier-version";
+    case Problem::kEnterValue:
+      return "enter-value";
+    case Problem::kMailAddress:
+      return "mail-address";
+    case Problem::kAddressBook:
+      return "address-book";
     case Problem::kFailed:
       return "failed";
   }
@@ -95,8 +101,28 @@ std::string_view FieldName(Field field) {
       return "waitMinutes";
     case Field::kOption:
       return "option";
+    case Field::kToName:
+      return "toName";
+    case Field::kToAddress:
+      return "toAddress";
+    case Field::kFromName:
+      return "fromName";
+    case Field::kFromAddress:
+      return "fromAddress";
   }
   return "";
+}
+
+UserMessage EnterValueMessage(Field field) {
+  return Numbered(Problem::kEnterValue, str::kEnterValue, Icon::kError, field);
+}
+
+UserMessage MailAddressMessage(Field field) {
+  return Numbered(Problem::kMailAddress, str::kMailAddressFormat, Icon::kError, field);
+}
+
+UserMessage AddressBookMessage(Error cause) {
+  return WithCause(Numbered(Problem::kAddressBook, str::kAddressBookError, Icon::kError), cause);
 }
 
 UserMessage InvalidTitleMessage(Field field) {

@@ -29,6 +29,11 @@ UserMessage NoSuchPageMessage();
 UserMessage InternalErrorMessage(Error cause = Error());
 // "This page has no earlier version to compare with yet." (information).
 UserMessage NoEarlierVersionMessage();
+// Tell a Friend's checks: "Please enter a value." and the e-mail address format (errors).
+UserMessage EnterValueMessage(Field field);
+UserMessage MailAddressMessage(Field field);
+// "An error occurred while accessing the Address Book." (error).
+UserMessage AddressBookMessage(Error cause = Error());
 // A failure whose text is the caller's own ("the page folder cannot be found"), with the error's
 // sentence as its detail.
 UserMessage FailedMessage(std::string text, Error cause = Error());

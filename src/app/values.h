@@ -13,6 +13,8 @@
 #include <variant>
 #include <vector>
 
+#include "friend/contact.h"
+#include "friend/message.h"
 #include "platform/error.h"
 #include "platform/file_time.h"
 #include "versions/page_diff.h"
@@ -40,6 +42,9 @@ enum class Problem {
   kInternal,          // the internal-error message
   kInvalidValue,      // an option value the option cannot take (the command line's words)
   kNoEarlierVersion,  // a page with no earlier version to show the changes since
+  kEnterValue,        // "Please enter a value." (a Tell a Friend field left empty)
+  kMailAddress,       // string 214: an e-mail address that cannot be one
+  kAddressBook,       // "An error occurred while accessing the Address Book."
   kFailed,            // an operation failed; the message says which
 };
 std::string_view ProblemName(Problem problem);
@@ -53,6 +58,11 @@ enum class Field {
   kCheckCount,
   kWaitMinutes,
   kOption,  // the option named in `option`
+  // Tell a Friend's fields.
+  kToName,
+  kToAddress,
+  kFromName,
+  kFromAddress,
 };
 std::string_view FieldName(Field field);
 
@@ -204,6 +214,18 @@ enum class WizardAnswer { kUpdating, kNotUpdating };
 enum class DeleteMode { kToTrash, kPermanently };
 
 // An earlier content of a page, kept when a check found the page changed.
+// Tell a Friend's fields and its format choice, as typed.
+using tw::Contact;
+using tw::ContactList;
+using tw::FriendMessage;
+using tw::MailFormat;
+
+// Where the recommendation goes once OK found the message sound.
+enum class RecommendationDelivery {
+  kOpenOnDesktop,  // opened here with the desktop's opener (the user's mail program or browser)
+  kHandBack,       // only handed back: the caller navigates to it (the browser extension)
+};
+
 struct PageVersion {
   int64_t id = 0;          // stable while the version is kept
   std::string address;     // the page's address then
