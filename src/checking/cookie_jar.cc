@@ -1,15 +1,12 @@
 #include "checking/cookie_jar.h"
 
+#include <algorithm>
+
 #include "platform/file_system.h"
 #include "platform/foreign_file.h"
-#include "platform/sqlite_snapshot.h"
 
 namespace tw {
 namespace {
-
-// Expiry times past this are in milliseconds, as newer browsers store them (in seconds it would
-// be the year 5138).
-constexpr int64_t kLargestExpirySeconds = 100'000'000'000;
 
 void StampFile(const std::string& path, int slot, auto& stamp) {
   Result<FileInfo> info = GetFileInfo(path);
@@ -22,34 +19,19 @@ void StampFile(const std::string& path, int slot, auto& stamp) {
 
 }  // namespace
 
-Result<std::vector<CookieRecord>> ReadFirefoxCookies(const std::string& path) {
-  std::vector<CookieRecord> records;
-  Result<SqliteSnapshot> db = SqliteSnapshot::Open(path, kMaxCookieDatabaseBytes);
-  if (!db.ok()) return db.error();
-  const auto add = [&records](const SqliteRow& row) {
-    if (records.size() >= kMaxCookieRecords) return;
-    CookieRecord r;
-    r.domain = std::string(row.Text(0));
-    r.path = row.Text(1).empty() ? std::string("/") : std::string(row.Text(1));
-    r.secure = row.Int(2) != 0;
-    int64_t expiry = row.Int(3);
-    if (expiry > kLargestExpirySeconds) expiry /= 1000;
-    r.expires = expiry > 0 ? expiry : 0;
-    r.name = std::string(row.Text(4));
-    r.value = std::string(row.Text(5));
-    r.http_only = row.Int(6) != 0;
-    if (!r.domain.empty()) records.push_back(std::move(r));
-  };
-  constexpr const char* kColumns =
-      "SELECT host, path, isSecure, expiry, name, value, isHttpOnly FROM moz_cookies";
-  // Cookies of containers and private windows carry origin attributes; they are not the user's
-  // everyday cookies. Old databases have no such column.
-  if (db->ForEachRow(std::string(kColumns) + " WHERE originAttributes = '' ORDER BY id", add)) {
-    records.clear();
-    if (Error e = db->ForEachRow(std::string(kColumns) + " ORDER BY id", add)) return e;
+CookieJar::Database CookieDatabaseOf(const BrowserProfile& profile) {
+  if (profile.family == BrowserFamily::kFirefox) {
+    return CookieJar::Database{profile.family, JoinPath(profile.folder, "cookies.sqlite"), ""};
   }
-  return records;
+  std::string path = JoinPath(profile.folder, "Network/Cookies");
+  if (!PathExists(path)) path = JoinPath(profile.folder, "Cookies");
+  return CookieJar::Database{profile.family, std::move(path), profile.secret_application};
 }
+
+CookieJar::CookieJar(Sources sources, std::chrono::milliseconds database_reread)
+    : sources_(std::move(sources)),
+      database_reread_(database_reread),
+      databases_(sources_.databases.size()) {}
 
 bool CookieJar::RereadCookiesTxt() {
   Stamp stamp;
@@ -67,35 +49,60 @@ bool CookieJar::RereadCookiesTxt() {
   return true;
 }
 
-bool CookieJar::RereadDatabase() {
+Result<std::vector<CookieRecord>> CookieJar::ReadDatabase(const Database& database) {
+  if (database.family == BrowserFamily::kFirefox) return ReadFirefoxCookies(database.path);
+  const std::string& application = database.secret_application;
+  std::map<std::string, std::string>& found = secret_passwords_;
+  return ReadChromiumCookies(database.path, [&found, &application]() -> std::optional<std::string> {
+    if (auto it = found.find(application); it != found.end()) return it->second;
+    std::optional<std::string> password = ChromiumSecretPassword(application);
+    if (password) found[application] = *password;
+    return password;
+  });
+}
+
+bool CookieJar::RereadDatabase(size_t index) {
+  const Database& database = sources_.databases[index];
+  DatabaseState& state = databases_[index];
   Stamp stamp;
-  if (!sources_.firefox_db.empty()) {
-    StampFile(sources_.firefox_db, 0, stamp);
-    StampFile(sources_.firefox_db + "-wal", 1, stamp);
-  }
-  if (loaded_ && stamp == db_stamp_) return false;
+  StampFile(database.path, 0, stamp);
+  StampFile(database.path + "-wal", 1, stamp);
+  if (state.read_once && stamp == state.stamp) return false;
   if (!stamp.present[0]) {
-    db_records_.clear();
-  } else {
-    const auto now = std::chrono::steady_clock::now();
-    if (loaded_ && now - db_read_at_ < database_reread_) return false;
-    db_read_at_ = now;
-    Result<std::vector<CookieRecord>> records = ReadFirefoxCookies(sources_.firefox_db);
-    // A copy taken while the browser wrote can be unreadable: keep what it gave last time.
-    if (!records.ok()) return false;
-    db_records_ = std::move(*records);
+    const bool had_records = !state.records.empty();
+    state.records.clear();
+    state.stamp = stamp;
+    state.read_once = true;
+    return had_records;
   }
-  db_stamp_ = stamp;
+  const auto now = std::chrono::steady_clock::now();
+  if (state.read_once && now - state.read_at < database_reread_) return false;
+  state.read_at = now;
+  Result<std::vector<CookieRecord>> records = ReadDatabase(database);
+  // A copy taken while the browser wrote can be unreadable: keep what it gave last time.
+  if (!records.ok()) return false;
+  state.records = std::move(*records);
+  state.stamp = stamp;
+  state.read_once = true;
   return true;
 }
 
 std::shared_ptr<const CookieSet> CookieJar::Current() {
   std::lock_guard lock(mutex_);
-  const bool txt_changed = RereadCookiesTxt();
-  const bool db_changed = RereadDatabase();
-  if (!loaded_ || txt_changed || db_changed) {
+  bool changed = RereadCookiesTxt();
+  for (size_t i = 0; i < databases_.size(); ++i) changed = RereadDatabase(i) || changed;
+  if (!loaded_ || changed) {
+    std::vector<CookieRecord> from_browsers;
+    for (const DatabaseState& state : databases_) {
+      from_browsers.insert(from_browsers.end(), state.records.begin(), state.records.end());
+    }
+    // The set keeps the first record of a cookie: the newest write of all the profiles.
+    std::stable_sort(
+        from_browsers.begin(), from_browsers.end(),
+        [](const CookieRecord& a, const CookieRecord& b) { return a.written > b.written; });
     std::vector<CookieRecord> all = txt_records_;
-    all.insert(all.end(), db_records_.begin(), db_records_.end());
+    all.insert(all.end(), std::make_move_iterator(from_browsers.begin()),
+               std::make_move_iterator(from_browsers.end()));
     current_ = std::make_shared<const CookieSet>(std::move(all));
   }
   loaded_ = true;

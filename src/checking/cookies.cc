@@ -20,21 +20,6 @@ bool IsExpired(const CookieRecord& r, int64_t now_unix) {
   return r.expires != 0 && r.expires <= now_unix;
 }
 
-std::optional<int64_t> ParseSigned(std::string_view text) {
-  bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty() || text.size() > 18) return std::nullopt;  // 18 digits always fit
-  int64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return negative ? -value : value;
-}
-
 std::string EntryKey(const CookieRecord& r) {
   std::string_view domain = r.domain;
   while (!domain.empty() && domain.front() == '.') domain.remove_prefix(1);
@@ -48,48 +33,6 @@ bool IsIpLiteral(std::string_view host) {
 }
 
 }  // namespace
-
-std::vector<CookieRecord> ParseCookiesTxt(std::string_view text) {
-  std::vector<CookieRecord> records;
-  while (!text.empty() && records.size() < kMaxCookieRecords) {
-    const size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-
-    CookieRecord record;
-    if (line.substr(0, kHttpOnlyPrefix.size()) == kHttpOnlyPrefix) {
-      record.http_only = true;
-      line.remove_prefix(kHttpOnlyPrefix.size());
-    } else if (line.empty() || line.front() == '#') {
-      continue;
-    }
-    std::string_view fields[7];
-    size_t count = 0;
-    while (count < 6) {
-      const size_t tab = line.find('\t');
-      if (tab == std::string_view::npos) break;
-      fields[count++] = line.substr(0, tab);
-      line.remove_prefix(tab + 1);
-    }
-    fields[count++] = line;  // the value keeps whatever follows the sixth tab
-    // Some writers leave out the tab before an empty value.
-    if (count < 6 || fields[0].empty()) continue;
-    const std::optional<int64_t> expires = ParseSigned(fields[4]);
-    if (!expires) continue;
-    record.domain = std::string(fields[0]);
-    if (EqualsIgnoreCase(fields[1], "TRUE") && record.domain.front() != '.') {
-      record.domain.insert(record.domain.begin(), '.');
-    }
-    record.path = fields[2].empty() ? std::string("/") : std::string(fields[2]);
-    record.secure = EqualsIgnoreCase(fields[3], "TRUE");
-    record.expires = std::max<int64_t>(*expires, 0);
-    record.name = std::string(fields[5]);
-    if (count == 7) record.value = std::string(fields[6]);
-    records.push_back(std::move(record));
-  }
-  return records;
-}
 
 CookieSet::CookieSet(std::vector<CookieRecord> records) {
   std::unordered_set<std::string> seen;

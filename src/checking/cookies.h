@@ -1,10 +1,10 @@
 // The browser's cookies as the retrieval layer sends them.
 //
-// Records come from a Netscape cookies.txt and from a Firefox profile; the records of one host and
-// path form one entry, keyed "host/path" (the domain without its leading dot, lower case). A
-// request for an address sends the entry that the lookup finds first, walking from the address's
-// folder up its path and then to its parent domains (see HeaderFor). Expired records, secure
-// records over plain HTTP and records that are unsafe in a header line are never sent.
+// Records come from the cookie sources of the browsers (browser/cookie_sources.h); the records of
+// one host and path form one entry, keyed "host/path" (the domain without its leading dot, lower
+// case). A request for an address sends the entry that the lookup finds first, walking from the
+// address's folder up its path and then to its parent domains (see HeaderFor). Expired records,
+// secure records over plain HTTP and records that are unsafe in a header line are never sent.
 #pragma once
 
 #include <cstddef>
@@ -15,24 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "browser/cookie_sources.h"
+
 namespace tw {
-
-// Records kept from one source at most; a cookie file larger than this is no real browser's.
-inline constexpr size_t kMaxCookieRecords = 100000;
-
-struct CookieRecord {
-  std::string domain;  // ".example.org" for a domain cookie, "www.example.org" for a host cookie
-  std::string path = "/";
-  bool secure = false;
-  bool http_only = false;
-  int64_t expires = 0;  // Unix seconds; 0 for a cookie that lives as long as the browser session
-  std::string name;
-  std::string value;
-};
-
-// The records of a Netscape cookie file (seven tab-separated fields per line, "#HttpOnly_" before
-// the domain of an HTTP-only cookie, other "#" lines comments). Malformed lines are passed over.
-std::vector<CookieRecord> ParseCookiesTxt(std::string_view text);
 
 // The records as lines of a Netscape cookie file, for libcurl's own engine: without the records
 // that are expired or unsafe in a header line, and without secure ones unless `https`.

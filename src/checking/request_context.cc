@@ -1,7 +1,6 @@
 #include "checking/request_context.h"
 
-#include "platform/file_system.h"
-#include "platform/firefox_profile.h"
+#include "browser/profiles.h"
 #include "platform/settings_store.h"
 #include "resources/strings.h"
 
@@ -41,8 +40,9 @@ CookieJar::Sources UserCookieSources() {
     Result<std::string> file = store->ReadString(LoadString(str::kRootKey), "CookieFile");
     if (file.ok()) sources.cookies_txt = std::move(*file);
   }
-  Result<std::string> profile = DefaultFirefoxProfile();
-  if (profile.ok()) sources.firefox_db = JoinPath(*profile, "cookies.sqlite");
+  for (const BrowserProfile& profile : FindBrowserProfiles()) {
+    sources.databases.push_back(CookieDatabaseOf(profile));
+  }
   return sources;
 }
 

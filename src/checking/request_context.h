@@ -18,8 +18,8 @@ struct RequestContext {
   // of the request thread's time-out (TransferDeadlineFor). Tests make it short.
   std::optional<std::chrono::milliseconds> request_deadline;
 
-  // The user agent from the settings store (ReadUserAgent) and the cookie sources of the user:
-  // the cookies.txt named by the settings store and the default Firefox profile's database.
+  // The user agent from the settings store (ReadUserAgent) and the cookie sources of the user
+  // (UserCookieSources).
   static std::shared_ptr<const RequestContext> FromUserSettings();
 };
 
@@ -27,8 +27,8 @@ struct RequestContext {
 // is there, not empty, shorter than 260 bytes and a single line; else string 149.
 std::string ReadUserAgent();
 
-// The cookie sources of the user: the settings store's CookieFile value and the cookies.sqlite
-// of the default Firefox profile (below HOME).
+// The cookie sources of the user: the settings store's CookieFile value and the cookie database
+// of every browser profile found below HOME.
 CookieJar::Sources UserCookieSources();
 
 }  // namespace tw

@@ -4,13 +4,13 @@
 #include <map>
 #include <optional>
 
+#include "browser/firefox_profiles.h"
+#include "browser/sqlite_snapshot.h"
 #include "foundation/ascii.h"
 #include "foundation/utf8.h"
 #include "friend/vcard.h"
 #include "platform/file_system.h"
-#include "platform/firefox_profile.h"
 #include "platform/foreign_file.h"
-#include "platform/sqlite_snapshot.h"
 #include "platform/user_dirs.h"
 
 namespace tw {
@@ -99,8 +99,8 @@ Result<std::string> DefaultThunderbirdProfile() {
   for (const std::string& folder : ThunderbirdHomes(*home)) {
     Result<std::string> ini = ReadForeignFile(JoinPath(folder, "profiles.ini"), kMaxIniBytes);
     if (!ini.ok()) continue;
-    if (std::optional<std::string> profile = DefaultProfileFromIni(*ini, folder)) {
-      return *profile;
+    for (const IniProfile& profile : ProfilesFromIni(*ini, folder)) {
+      if (profile.is_default) return profile.folder;
     }
   }
   return Error(err::kFileNotFound);
@@ -124,6 +124,7 @@ Result<ContactList> ReadThunderbirdAddressBook(const std::string& database_path)
           cards.emplace_back();
         }
         Take(cards[it->second], row.Text(1), row.Text(2));
+        return true;
       });
   if (read) return read;
   ContactList contacts;

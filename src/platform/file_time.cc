@@ -15,6 +15,18 @@ FileTime FileTime::FromUnixSeconds(int64_t seconds) {
   return FromTimespec(timespec{static_cast<time_t>(seconds), 0});
 }
 
+FileTime FileTime::FromUnixMicroseconds(int64_t us) {
+  constexpr int64_t kEpochMicroseconds = static_cast<int64_t>(kUnixEpochSeconds) * 1'000'000;
+  if (us <= 0 || us > INT64_MAX - kEpochMicroseconds) return FileTime{};
+  return FromWindowsMicroseconds(us + kEpochMicroseconds);
+}
+
+FileTime FileTime::FromWindowsMicroseconds(int64_t us) {
+  constexpr uint64_t kTicksPerMicrosecond = 10;
+  if (us <= 0 || static_cast<uint64_t>(us) > UINT64_MAX / kTicksPerMicrosecond) return FileTime{};
+  return FileTime{static_cast<uint64_t>(us) * kTicksPerMicrosecond};
+}
+
 timespec FileTime::ToTimespec() const {
   timespec ts{};
   ts.tv_sec = static_cast<time_t>(static_cast<int64_t>(ticks / kTicksPerSecond) -
@@ -60,6 +72,20 @@ std::string FormatForDisplay(FileTime t) {
   const size_t n = strftime(buffer, sizeof buffer, "%x %H:%M", &local);
 #pragma GCC diagnostic pop
   return std::string(buffer, n);
+}
+
+LocalDay LocalDayOf(FileTime t) {
+  const timespec ts = t.ToTimespec();
+  tm local{};
+  if (!localtime_r(&ts.tv_sec, &local)) return LocalDay{};
+  // Days from the civil date, so that a change of UTC offset never moves a day boundary.
+  const int64_t year = local.tm_year + 1900 - (local.tm_mon < 2 ? 1 : 0);
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t year_of_era = year - era * 400;
+  const int64_t month = local.tm_mon + 1;
+  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + local.tm_mday - 1;
+  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return LocalDay{era * 146097 + day_of_era - 719468, local.tm_wday};
 }
 
 }  // namespace tw

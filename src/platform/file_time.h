@@ -21,6 +21,9 @@ struct FileTime {
 
   static FileTime FromTimespec(const timespec& ts);
   static FileTime FromUnixSeconds(int64_t seconds);
+  // Microseconds since 1970 (Firefox's clock) and since 1601 (Chromium's); zero for none.
+  static FileTime FromUnixMicroseconds(int64_t us);
+  static FileTime FromWindowsMicroseconds(int64_t us);
   timespec ToTimespec() const;
   int64_t ToUnixSeconds() const;
 };
@@ -35,5 +38,12 @@ FileTime AddSeconds(FileTime t, double seconds);
 
 // Local date and time without seconds, in the user's locale ("" for a zero time).
 std::string FormatForDisplay(FileTime t);
+
+// The calendar day a time falls on in the user's time zone.
+struct LocalDay {
+  int64_t number = 0;  // days since 1970-01-01 (local), so that day differences are exact
+  int weekday = 0;     // 0 = Sunday .. 6 = Saturday
+};
+LocalDay LocalDayOf(FileTime t);
 
 }  // namespace tw

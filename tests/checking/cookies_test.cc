@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
+#include "browser/browser_fixtures.h"
+#include "browser/secret_service_fixture.h"
 #include "checking/cookie_jar.h"
 #include "checking/cookies.h"
 #include "checking/request_context.h"
+#include "checking/request_thread.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
 #include "resources/strings.h"
+#include "support/http_test_server.h"
 #include "support/sandbox.h"
 
 namespace tw {
@@ -26,45 +29,20 @@ CookieRecord Cookie(std::string domain, std::string path, std::string name, std:
   return r;
 }
 
-// A cookies.sqlite in the shape the browser writes.
+// A cookies.sqlite as Firefox writes it; each insert gives originAttributes, name, value, host,
+// path, expiry, isSecure, isHttpOnly.
 void WriteFirefoxDatabase(const std::string& path, const std::vector<std::string>& inserts) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  std::string sql =
-      "CREATE TABLE IF NOT EXISTS moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT "
-      "NULL DEFAULT '', name TEXT, value TEXT, host TEXT, path TEXT, expiry INTEGER, "
-      "lastAccessed INTEGER, creationTime INTEGER, isSecure INTEGER, isHttpOnly INTEGER);";
+  test::BrowserDatabase db(path, test::BrowserSchema::kFirefoxCookies);
   for (const std::string& insert : inserts) {
-    sql +=
-        "INSERT INTO moz_cookies (originAttributes, name, value, host, path, expiry, isSecure, "
-        "isHttpOnly) VALUES (" +
-        insert + ");";
+    db.Exec(
+        "INSERT INTO moz_cookies (originAttributes, name, value, host, path, expiry, "
+        "isSecure, isHttpOnly) VALUES (" +
+        insert + ")");
   }
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
 }
 
-TEST(CookiesTxtTest, ReadsNetscapeLinesAndPassesOverTheRest) {
-  const std::vector<CookieRecord> records = ParseCookiesTxt(
-      "# Netscape HTTP Cookie File\r\n"
-      "\r\n"
-      ".example.org\tTRUE\t/\tFALSE\t1800000000\tsid\tabc\r\n"
-      "#HttpOnly_www.example.org\tFALSE\t/app\tTRUE\t0\ttoken\tx\ty\n"
-      "host.org\tTRUE\t/\tFALSE\t0\tflagged\t1\n"
-      "novalue.org\tFALSE\t/\tFALSE\t0\tempty\n"
-      "too\tfew\tfields\n"
-      "bad.org\tFALSE\t/\tFALSE\tsoon\tn\tv\n");
-  ASSERT_EQ(records.size(), 4u);
-  EXPECT_EQ(records[0].domain, ".example.org");
-  EXPECT_EQ(records[0].expires, 1800000000);
-  EXPECT_EQ(records[0].value, "abc");
-  EXPECT_TRUE(records[1].http_only);
-  EXPECT_TRUE(records[1].secure);
-  EXPECT_EQ(records[1].path, "/app");
-  EXPECT_EQ(records[1].value, "x\ty");  // kept as read; never sent (see below)
-  EXPECT_EQ(records[2].domain, ".host.org");
-  EXPECT_EQ(records[3].name, "empty");
-  EXPECT_EQ(records[3].value, "");
+CookieJar::Sources FirefoxSources(const std::string& txt, const std::string& db) {
+  return CookieJar::Sources{txt, {{BrowserFamily::kFirefox, db, ""}}};
 }
 
 TEST(CookieLookupTest, SendsTheFirstEntryFoundUpThePathAndTheDomains) {
@@ -119,8 +97,8 @@ TEST(CookieJarTest, ReadsBothSourcesAndRereadsWhatChanged) {
               "'', 'ff', 'only', 'site.org', '/', 4102444800000, 0, 1",  // milliseconds: 2100-01-01
               "'^userContextId=2', 'work', 'container', 'site.org', '/', 0, 0, 0",
           });
-  CookieJar jar({txt, db}, std::chrono::milliseconds(0));
-  CookieJar throttled({"", db});
+  CookieJar jar(FirefoxSources(txt, db), std::chrono::milliseconds(0));
+  CookieJar throttled(FirefoxSources("", db));
   std::shared_ptr<const CookieSet> first = jar.Current();
   EXPECT_EQ(first->HeaderFor("http://site.org/", kNow), "from=txt; ff=only");
   EXPECT_EQ(jar.Current(), first);  // nothing changed, nothing read
@@ -141,25 +119,107 @@ TEST(CookieJarTest, ReadsBothSourcesAndRereadsWhatChanged) {
   ASSERT_TRUE(DeleteFile(db).ok());
   EXPECT_EQ(jar.Current()->HeaderFor("http://site.org/", kNow), "from=new-txt-value");
 
-  CookieJar nothing({sandbox.Sub("missing.txt"), sandbox.Sub("missing.sqlite")});
+  CookieJar nothing(FirefoxSources(sandbox.Sub("missing.txt"), sandbox.Sub("missing.sqlite")));
   EXPECT_EQ(nothing.Current()->size(), 0u);
 }
 
-TEST(CookieJarTest, FindsTheUsersSourcesBelowHome) {
+TEST(CookieJarTest, FindsTheCookiesOfEveryProfileBelowHome) {
   test::Sandbox sandbox;
   test::ScopedHome home(sandbox);
   EXPECT_EQ(UserCookieSources().cookies_txt, "");
-  EXPECT_EQ(UserCookieSources().firefox_db, "");
+  EXPECT_TRUE(UserCookieSources().databases.empty());
 
   Result<SettingsStore> store = SettingsStore::OpenUser();
   ASSERT_TRUE(store.ok());
   ASSERT_TRUE(store->WriteString(LoadString(str::kRootKey), "CookieFile", "/x/cookies.txt").ok());
-  const std::string firefox = home.home() + "/.mozilla/firefox";
-  ASSERT_TRUE(CreateDirectories(firefox).ok());
-  test::WriteFileBytes(firefox + "/profiles.ini", "[Install1]\nDefault=p.default-release\n");
+  // Where the current Firefox makes its profiles, and where older ones did.
+  const std::string firefox = home.home() + "/.config/mozilla/firefox";
+  ASSERT_TRUE(CreateDirectories(firefox + "/p.default-esr").ok());
+  test::WriteFileBytes(firefox + "/profiles.ini", "[Install1]\nDefault=p.default-esr\n");
+  const std::string old = home.home() + "/.mozilla/firefox";
+  ASSERT_TRUE(CreateDirectories(old + "/old").ok());
+  test::WriteFileBytes(old + "/profiles.ini", "[Profile0]\nPath=old\n");
+  // Newer Chromium keeps its cookies in the profile's Network folder, older ones beside it.
+  const std::string chromium = home.home() + "/.config/chromium";
+  ASSERT_TRUE(CreateDirectories(chromium + "/Default/Network").ok());
+  test::WriteFileBytes(chromium + "/Default/Network/Cookies", "");
+  ASSERT_TRUE(CreateDirectories(chromium + "/Profile 1").ok());
   const CookieJar::Sources sources = UserCookieSources();
   EXPECT_EQ(sources.cookies_txt, "/x/cookies.txt");
-  EXPECT_EQ(sources.firefox_db, firefox + "/p.default-release/cookies.sqlite");
+  std::vector<std::string> databases;
+  for (const CookieJar::Database& d : sources.databases) {
+    databases.push_back(d.path.substr(home.home().size()) + " " + d.secret_application);
+  }
+  EXPECT_EQ(databases, (std::vector<std::string>{
+                           "/.config/mozilla/firefox/p.default-esr/cookies.sqlite ",
+                           "/.mozilla/firefox/old/cookies.sqlite ",
+                           "/.config/chromium/Default/Network/Cookies chromium",
+                           "/.config/chromium/Profile 1/Cookies chromium",
+                       }));
+}
+
+TEST(CookieJarTest, TheCookieWrittenLastWinsBetweenProfiles) {
+  test::Sandbox sandbox;
+  test::ScopedHome home(sandbox);
+  test::ScopedEnv no_bus("DBUS_SESSION_BUS_ADDRESS", test::kNoSessionBus);
+  const std::string firefox = home.home() + "/.config/mozilla/firefox";
+  ASSERT_TRUE(CreateDirectories(firefox + "/p").ok());
+  test::WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
+  const std::string chromium = home.home() + "/.config/google-chrome/Default";
+  ASSERT_TRUE(CreateDirectories(chromium).ok());
+
+  const FileTime earlier = FileTime::FromUnixSeconds(1'600'000'000);
+  const FileTime later = FileTime::FromUnixSeconds(1'650'000'000);
+  const FileTime latest = FileTime::FromUnixSeconds(1'690'000'000);
+  test::BrowserDatabase ff(firefox + "/p/cookies.sqlite", test::BrowserSchema::kFirefoxCookies);
+  const auto set_firefox = [&ff](FileTime written) {
+    ff.Exec(
+        "INSERT OR REPLACE INTO moz_cookies (originAttributes, name, value, host, path, "
+        "expiry, lastAccessed, creationTime, isSecure, isHttpOnly) VALUES ('', 'sid', "
+        "'from-firefox', 'site.org', '/', 0, " +
+        std::to_string(test::UnixMicroseconds(written)) + ", 1, 0, 0)");
+  };
+  set_firefox(earlier);
+  {
+    test::BrowserDatabase chrome(chromium + "/Cookies", test::BrowserSchema::kChromiumCookies);
+    const std::string w = std::to_string(test::WindowsMicroseconds(later));
+    chrome.Exec(
+        "INSERT INTO cookies VALUES (" + w + ", 'site.org', '', 'sid', '', " +
+        test::SqlBlob(test::ChromiumEncrypt("v10", "peanuts", "from-chrome", "site.org", true)) +
+        ", '/', 0, 0, 0, " + w + ", 0, 0, 1, 0, 1, 80, " + w + ", 0, 0)");
+  }
+  CookieJar jar(UserCookieSources(), std::chrono::milliseconds(0));
+  EXPECT_EQ(jar.Current()->HeaderFor("http://site.org/", kNow), "sid=from-chrome");
+  set_firefox(latest);
+  EXPECT_EQ(jar.Current()->HeaderFor("http://site.org/", kNow), "sid=from-firefox");
+}
+
+// The page behind a log-in made with the current Firefox, whose profiles live below
+// XDG_CONFIG_HOME, is fetched with its cookie.
+TEST(CookieJarTest, APageBehindALogInIsCheckedWithTheCookieOfTheCurrentFirefox) {
+  test::Sandbox sandbox;
+  test::ScopedHome home(sandbox);
+  test::TestHttpServer server;
+  server.Serve("/account", 200, "members only");
+  const std::string firefox = home.home() + "/.config/mozilla/firefox";
+  ASSERT_TRUE(CreateDirectories(firefox + "/abcd.default-esr").ok());
+  test::WriteFileBytes(firefox + "/profiles.ini",
+                       "[Profile0]\nName=default-esr\nIsRelative=1\nPath=abcd.default-esr\n"
+                       "[Install3B6073811A6ABF12]\nDefault=abcd.default-esr\nLocked=1\n");
+  // The browser runs, holding its database with the log-in cookie in its write-ahead log.
+  test::BrowserDatabase browser(firefox + "/abcd.default-esr/cookies.sqlite",
+                                test::BrowserSchema::kFirefoxCookies);
+  browser.Exec(
+      "INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, "
+      "creationTime, isSecure, isHttpOnly) VALUES ('session', 'logged-in', '127.0.0.1', "
+      "'/', 0, 1, 1, 0, 1)");
+
+  RequestThread thread(RequestContext::FromUserSettings());
+  ASSERT_TRUE(thread.PostRequest(server.Url("/account"), false, false).ok());
+  ASSERT_TRUE(thread.done_event().Wait(std::chrono::seconds(60)));
+  EXPECT_EQ(thread.status(), 200);
+  EXPECT_EQ(server.requests().at(0).Header("Cookie"), "session=logged-in");
+  thread.CloseRequest({.end_thread = true});
 }
 
 TEST(UserAgentTest, TakesTheStoredValueWhenItIsUsable) {

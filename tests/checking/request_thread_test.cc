@@ -33,7 +33,7 @@ class RequestThreadTest : public testing::Test {
 
   void UseCookies(const std::string& cookies_txt) {
     auto context = std::make_shared<RequestContext>(*context_);
-    context->cookies = std::make_shared<CookieJar>(CookieJar::Sources{cookies_txt, ""});
+    context->cookies = std::make_shared<CookieJar>(CookieJar::Sources{cookies_txt, {}});
     context_ = context;
   }
 

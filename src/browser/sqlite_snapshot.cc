@@ -1,25 +1,18 @@
-#include "platform/sqlite_snapshot.h"
+#include "browser/sqlite_snapshot.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <utility>
 
+#include "platform/file_system.h"
 #include "platform/foreign_file.h"
 
 namespace tw {
 namespace {
 
-constexpr const char* kCopyName = "/copy.sqlite";
-constexpr const char* kCopySuffixes[] = {"", "-wal", "-shm", "-journal"};
-
-Result<std::string> MakePrivateFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tidewell-db-XXXXXX";
-  if (!::mkdtemp(pattern.data())) return Error::LastErrno();
-  return pattern;
-}
+constexpr const char* kCopyName = "copy.sqlite";
+// What SQLite needs beside the database to see what the browser committed last.
+constexpr const char* kCompanionSuffixes[] = {"-wal", "-journal"};
 
 }  // namespace
 
@@ -30,60 +23,68 @@ std::string_view SqliteRow::Text(int column) const {
                           static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
+std::string_view SqliteRow::Bytes(int column) const {
+  const void* bytes = sqlite3_column_blob(statement_, column);
+  if (!bytes) return {};
+  return std::string_view(static_cast<const char*>(bytes),
+                          static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+}
+
 int64_t SqliteRow::Int(int column) const { return sqlite3_column_int64(statement_, column); }
 
+bool SqliteRow::IsNull(int column) const {
+  return sqlite3_column_type(statement_, column) == SQLITE_NULL;
+}
+
 Result<SqliteSnapshot> SqliteSnapshot::Open(const std::string& path, uint64_t max_bytes) {
-  Result<std::string> folder = MakePrivateFolder();
+  Result<PrivateFolder> folder = PrivateFolder::Create("tidewell-db");
   if (!folder.ok()) return folder.error();
   SqliteSnapshot snapshot;
-  snapshot.folder_ = std::move(*folder);
-  const std::string copy = snapshot.folder_ + kCopyName;
+  snapshot.folder_ = std::make_unique<PrivateFolder>(std::move(*folder));
+  const std::string copy = JoinPath(snapshot.folder_->path(), kCopyName);
   if (Error e = CopyForeignFile(path, copy, max_bytes)) return e;
-  // Without its log the copy may lack what the browser wrote last; a missing log is normal.
-  const Error wal = CopyForeignFile(path + "-wal", copy + "-wal", max_bytes);
-  if (wal && wal.code() != err::kFileNotFound) return wal;
+  // Without them the copy may lack what the browser wrote last; usually there are none.
+  for (const char* suffix : kCompanionSuffixes) {
+    const Error e = CopyForeignFile(path + suffix, copy + suffix, max_bytes);
+    if (e && e.code() != err::kFileNotFound) return e;
+  }
 
   // Read-write on our private copy, so that SQLite can fold the log into it.
   if (sqlite3_open_v2(copy.c_str(), &snapshot.db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     return Error(err::kInvalidData);
   }
-  // The file is outside input: its views and triggers may not call functions with side effects.
   sqlite3_db_config(snapshot.db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   sqlite3_db_config(snapshot.db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
   // Opening is lazy; a first read tells whether the copy is a database at all.
-  if (snapshot.ForEachRow("SELECT count(*) FROM sqlite_master", [](const SqliteRow&) {})) {
+  if (snapshot.ForEachRow("SELECT count(*) FROM sqlite_master",
+                          [](const SqliteRow&) { return true; })) {
     return Error(err::kInvalidData);
   }
   return snapshot;
 }
 
 SqliteSnapshot::SqliteSnapshot(SqliteSnapshot&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), folder_(std::exchange(other.folder_, {})) {}
+    : db_(std::exchange(other.db_, nullptr)), folder_(std::move(other.folder_)) {}
 
 SqliteSnapshot& SqliteSnapshot::operator=(SqliteSnapshot&& other) noexcept {
   if (this != &other) {
-    Release();
+    Close();
     db_ = std::exchange(other.db_, nullptr);
-    folder_ = std::exchange(other.folder_, {});
+    folder_ = std::move(other.folder_);
   }
   return *this;
 }
 
-SqliteSnapshot::~SqliteSnapshot() { Release(); }
+SqliteSnapshot::~SqliteSnapshot() { Close(); }
 
-void SqliteSnapshot::Release() {
+void SqliteSnapshot::Close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
-  if (folder_.empty()) return;
-  for (const char* suffix : kCopySuffixes) {
-    ::unlink((folder_ + kCopyName + suffix).c_str());
-  }
-  ::rmdir(folder_.c_str());
-  folder_.clear();
+  folder_.reset();
 }
 
 Error SqliteSnapshot::ForEachRow(std::string_view sql,
-                                 const std::function<void(const SqliteRow&)>& row) {
+                                 const std::function<bool(const SqliteRow&)>& row) {
   if (!db_) return Error(err::kInvalidData);
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &statement, nullptr) !=
@@ -94,9 +95,20 @@ Error SqliteSnapshot::ForEachRow(std::string_view sql,
   for (;;) {
     const int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) return Error();
+    if (rc == SQLITE_NOMEM) return Error(err::kNotEnoughMemory);
     if (rc != SQLITE_ROW) return Error(err::kInvalidData);
-    row(SqliteRow(statement));
+    if (!row(SqliteRow(statement))) return Error();
   }
+}
+
+bool SqliteSnapshot::HasColumn(std::string_view table, std::string_view column) {
+  bool found = false;
+  const std::string sql = "SELECT name FROM pragma_table_info('" + std::string(table) + "')";
+  (void)ForEachRow(sql, [&](const SqliteRow& row) {
+    found = row.Text(0) == column;
+    return !found;
+  });
+  return found;
 }
 
 }  // namespace tw
