@@ -1,5 +1,9 @@
 #include "platform/url_cache.h"
 
+#include <set>
+#include <vector>
+
+#include "foundation/ascii.h"
 #include "platform/file_system.h"
 #include "platform/sqlite_database.h"
 #include "platform/user_dirs.h"
@@ -77,6 +81,36 @@ Result<bool> UrlCache::IsMarked(std::string_view address) {
 
 Error UrlCache::Unmark(std::string_view address) {
   return connection_->RunWithKey("DELETE FROM marks WHERE key = ?1", address).error();
+}
+
+Error UrlCache::UnmarkAllExcept(std::span<const std::string> keep) {
+  const std::set<std::string_view> kept(keep.begin(), keep.end());
+  SqliteDatabase& db = connection_->db;
+  SqliteTransaction transaction(db);
+  if (Error e = transaction.Begin()) return e;
+  std::vector<std::string> doomed;
+  {
+    Result<SqliteStatement> s = db.Prepare("SELECT key FROM marks");
+    if (!s.ok()) return s.error();
+    for (;;) {
+      Result<bool> row = s->Step();
+      if (!row.ok()) return row.error();
+      if (!*row) break;
+      const std::string_view key = s->Blob(0);
+      if (StartsWithIgnoreCase(key, kMarkPrefix) &&
+          !kept.contains(key.substr(kMarkPrefix.size()))) {
+        doomed.emplace_back(key);
+      }
+    }
+  }
+  Result<SqliteStatement> s = db.Prepare("DELETE FROM marks WHERE key = ?1");
+  if (!s.ok()) return s.error();
+  for (const std::string& key : doomed) {
+    if (Error e = s->BindBlob(1, key)) return e;
+    if (Error e = s->Run()) return e;
+    if (Error e = s->Reset()) return e;
+  }
+  return transaction.Commit();
 }
 
 Error MarkAddress(std::string_view address) {

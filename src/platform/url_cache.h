@@ -38,6 +38,9 @@ class UrlCache {
   Result<bool> IsMarked(std::string_view address);
   // Succeeds also when there was no mark.
   Error Unmark(std::string_view address);
+  // Removes, in one transaction, every mark whose key begins with "TWNS:" (letter case aside)
+  // and whose address is none of `keep` (compared exactly).
+  Error UnmarkAllExcept(std::span<const std::string> keep);
 
  private:
   struct Connection;

@@ -16,7 +16,12 @@ struct Entry {
 constexpr Entry kStrings[] = {
     {100, "Tidewell"},
     {102, "SOFTWARE\\Orvanta\\Tidewell"},
+    {119, "Favorites"},
+    {128, "An error occurred while loading your list of favorite web pages."},
+    {129, "An error occurred while adding the favorite pages you selected."},
     {130, "Not enough memory."},
+    {131, "An error occurred while loading your web page history."},
+    {132, "An error occurred while adding the history items you selected."},
     {133, "An error occurred while accessing the Address Book."},
     {134, "An error occurred while adding the page."},
     {135, "An error occurred while communicating with the web browser."},
@@ -31,6 +36,8 @@ constexpr Entry kStrings[] = {
     {159,
      "The title can not contain any of the following characters:\r\n"
      "/ \\ : * ? \" < > |"},
+    {161, "History"},
+    {162, "An error occurred while loading your web page history."},
     {172,
      "A serious error occurred while processing this page. Tidewell should be restarted, and "
      "this page may need to be deleted."},

@@ -19,7 +19,12 @@ namespace tw {
 namespace str {
 inline constexpr uint32_t kCaption = 100;  // "Tidewell"
 inline constexpr uint32_t kRootKey = 102;
+inline constexpr uint32_t kFavoritesRoot = 119;
+inline constexpr uint32_t kFavoritesLoadError = 128;
+inline constexpr uint32_t kFavoritesAddError = 129;
 inline constexpr uint32_t kNotEnoughMemory = 130;
+inline constexpr uint32_t kHistoryLoadError = 131;
+inline constexpr uint32_t kHistoryAddError = 132;
 inline constexpr uint32_t kAddressBookError = 133;
 inline constexpr uint32_t kErrorAddingPage = 134;
 inline constexpr uint32_t kErrorTalkingToBrowser = 135;
@@ -31,6 +36,8 @@ inline constexpr uint32_t kDefaultUserAgent = 149;
 inline constexpr uint32_t kUnknownError = 150;
 inline constexpr uint32_t kUnknownErrorMoreInfo = 151;
 inline constexpr uint32_t kInvalidTitle = 159;
+inline constexpr uint32_t kHistoryRoot = 161;
+inline constexpr uint32_t kSmartHistoryLoadError = 162;
 inline constexpr uint32_t kSeriousPageError = 172;
 inline constexpr uint32_t kPageProcessingError = 173;
 inline constexpr uint32_t kFolderSettingsTemplate = 177;
@@ -63,6 +70,24 @@ inline constexpr std::string_view kNoEarlierVersion =
     "This page has no earlier version to compare with yet.";
 inline constexpr std::string_view kVersionsUnreadable =
     "The earlier versions of this page cannot be read.";
+// Smart History: the status texts of its window (the failure's is string 162), the advice shown
+// when the history is kept too short, the proposal dialog's text, and the question before a
+// reset.
+inline constexpr std::string_view kSmartHistoryProcessing =
+    "Processing Smart History, Please Wait...";
+inline constexpr std::string_view kSmartHistoryFound =
+    "Based on your browsing history, the following pages appear to be frequently visited.";
+inline constexpr std::string_view kSmartHistoryNothingFound =
+    "Could not find any frequently visited pages.";
+inline constexpr std::string_view kHistoryLengthAdvice =
+    "You may want to increase your history length to at least 30 days, which can be done through "
+    "Internet Options.";
+inline constexpr std::string_view kSmartHistoryProposal =
+    "Based on your browsing history, the following pages appear to be frequently visited. Place a "
+    "check next to the pages that you want checked for updates.";
+inline constexpr std::string_view kResetSmartHistoryQuestion =
+    "Are you sure you want to reset Smart History?\r\n This may cause Smart History to process "
+    "pages that you do not want.";
 }  // namespace text
 
 // The text with this number, or nullopt when the table has none.
