@@ -5,6 +5,7 @@
 #include "app/application_internal.h"
 #include "app/messages.h"
 #include "app/page_rules.h"
+#include "app/smart_history_internal.h"
 #include "checking/check_thread.h"
 #include "foundation/ascii.h"
 #include "foundation/utf8.h"
@@ -92,8 +93,8 @@ Application::Core::Core(AppConfig config_in)
           [](OptionsWatcher& watcher) { watcher.Stop(); }),
       page_database([this] { return StartDatabase(); },
                     [this](RunningDatabase& running) { StopDatabase(running); }),
-      // Places kept for the Smart History worker and the notification thread.
-      smart_history([] { return Result<std::unique_ptr<SharedWorker>>(nullptr); }, nullptr),
+      smart_history([this] { return SmartHistoryService::Start(*this); }, nullptr),
+      // A place kept for the notification thread.
       notifications([] { return Result<std::unique_ptr<SharedWorker>>(nullptr); }, nullptr) {}
 
 Application::Core::~Core() = default;
@@ -357,7 +358,9 @@ void Application::Core::Dispatch(const AppEvent& event, uint32_t event_class) {
 
 // --- Application -------------------------------------------------------------------------------
 
-Application::Application(AppConfig config) : core_(std::make_unique<Core>(std::move(config))) {}
+Application::Application(AppConfig config) : core_(std::make_unique<Core>(std::move(config))) {
+  core_->owner = this;
+}
 
 Application::~Application() = default;
 
@@ -366,7 +369,7 @@ Outcome<Application::Window> Application::OpenWindow() {
   Result<SharedHolder<OptionsWatcher>::Reference> watcher = core_->options_watcher.Acquire();
   if (!watcher.ok()) return InternalErrorMessage(watcher.error());
   held->options_watcher = std::move(*watcher);
-  Result<SharedHolder<SharedWorker>::Reference> history = core_->smart_history.Acquire();
+  Result<SharedHolder<SmartHistoryService>::Reference> history = core_->smart_history.Acquire();
   if (!history.ok()) return InternalErrorMessage(history.error());
   held->smart_history = std::move(*history);
   Result<SharedHolder<RunningDatabase>::Reference> db = core_->page_database.Acquire();

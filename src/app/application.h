@@ -3,7 +3,7 @@
 //
 // Shared objects. The application keeps the process's four shared-object holders: the page
 // database with its threads, the options watcher, the Smart History worker and the notification
-// thread (the last two keep a place for their workers, which do not exist yet). A Window (an
+// thread (the last keeps a place for its worker, which does not exist yet). A Window (an
 // open UI connection, the extension's port) holds all four while it lives: the first window
 // starts them, the last one to close stops them. The page database holds the options watcher for
 // its own lifetime.
@@ -25,6 +25,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -66,6 +67,7 @@ class Application {
  public:
   class Window;
   class Subscription;
+  class Detection;
   class Core;  // the inside, known to the facade's own files only
 
   explicit Application(AppConfig config = {});
@@ -157,6 +159,49 @@ class Application {
   // kCheckingEvents, the checking state; then of every event of its classes.
   Subscription Subscribe(uint32_t classes, EventHandler handler);
 
+  // --- Smart History ---------------------------------------------------------------------------
+  //
+  // The Smart History worker runs while a window holds the shared objects. Pages it proposes
+  // wait here (SmartHistoryProposals) and are announced to kSmartHistoryEvents subscribers.
+
+  // The browser has finished loading a page (its top-level document): the worker clears the
+  // updated flag of a watched page there, or decides whether to propose the address.
+  Outcome<Done> NavigatedTo(std::string_view address, std::string_view title);
+  // The full automatic pass: every frequently visited page not yet known is added.
+  Outcome<Done> RunSmartHistoryPass();
+  // Whether the worker acts on navigations (on by default); it takes the change with the next
+  // option change it hears of, or at once when told here.
+  void SetSmartHistoryActive(bool active);
+  std::vector<ProposedPage> SmartHistoryProposals();
+  // The Smart History dialog's OK: the choice of AutoSH is stored when given, the checked pages
+  // are added in order (see ProposalResult), and the proposals are settled: pages not checked
+  // stay known and are not proposed again. A failed add forgets its address and ends the adding
+  // with its message.
+  Outcome<ProposalResult> AnswerSmartHistoryProposals(const ProposalAnswer& answer);
+  // The Add Page dialog opened for a proposal was cancelled: the address is forgotten again.
+  Outcome<Done> ForgetProposedPage(std::string_view address);
+  // Forgets every address Smart History knows that is not a page's.
+  Outcome<Done> ResetSmartHistory();
+  // Whether the browsers keep their history for fewer than 30 days, where they say.
+  bool HistoryKeptShort();
+  AutoSh SmartHistoryMode();
+  // Runs the detection for the Smart History window on a thread of its own; `report` is called
+  // there with each report and candidate until the detection ends or the Detection goes.
+  using DetectionHandler =
+      std::function<void(DetectionReport report, std::optional<HistoryCandidate> candidate)>;
+  Detection StartDetection(DetectionHandler report);
+
+  // --- Import ----------------------------------------------------------------------------------
+
+  // Fills the Favorites or History tree afresh (the Favorites one with `added` beside the
+  // browsers' bookmarks) and keeps it for AddImportEntries. A tree that could not be filled whole
+  // carries the message to show in its fill_error.
+  ImportTree FillImportTree(ImportSource source, const AddedFavorites& added = {});
+  // Checks exactly the entries `checked` names in the kept tree, then adds the checked ones as
+  // the Add Page dialog adds; entries added before stay added.
+  Outcome<ImportAddResult> AddImportEntries(ImportSource source,
+                                            const std::vector<uint32_t>& checked);
+
   // --- One-shot operations of the command line -------------------------------------------------
 
   // Adds one page with the new-page defaults, at once: without a title, the title is made from
@@ -197,6 +242,23 @@ class Application::Window {
   struct Held;
   explicit Window(std::unique_ptr<Held> held);
   std::unique_ptr<Held> held_;
+};
+
+// A detection under way; stops it (and waits for its thread) when destroyed.
+class Application::Detection {
+ public:
+  Detection() = default;
+  Detection(Detection&&) noexcept;
+  Detection& operator=(Detection&&) noexcept;
+  ~Detection();
+  // Whether it has reported its end.
+  bool finished() const;
+
+ private:
+  friend class Application;
+  struct Run;
+  explicit Detection(std::unique_ptr<Run> run);
+  std::unique_ptr<Run> run_;
 };
 
 // An event subscription; no handler call runs after its destruction has returned.

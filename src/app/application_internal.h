@@ -8,6 +8,7 @@
     "app/application_internal.h belongs to the application facade; front ends include app/application.h"
 #endif
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -29,12 +30,15 @@
 
 namespace tw::app {
 
-// A shared object that does not exist yet (the Smart History worker, the notification thread):
-// its holder counts references and keeps the place.
+// A shared object that does not exist yet (the notification thread): its holder counts references
+// and keeps the place.
 class SharedWorker {
  public:
   virtual ~SharedWorker() = default;
 };
+
+// The Smart History worker with what connects it to the facade (smart_history_internal.h).
+class SmartHistoryService;
 
 // The page database of the process, with the options watcher it holds for its lifetime.
 struct RunningDatabase {
@@ -45,7 +49,7 @@ struct RunningDatabase {
 struct Application::Window::Held {
   // Taken in this order and given back in the reverse one.
   SharedHolder<OptionsWatcher>::Reference options_watcher;
-  SharedHolder<SharedWorker>::Reference smart_history;
+  SharedHolder<SmartHistoryService>::Reference smart_history;
   SharedHolder<RunningDatabase>::Reference page_database;
   SharedHolder<SharedWorker>::Reference notifications;
 };
@@ -61,8 +65,12 @@ class Application::Core {
 
   SharedHolder<OptionsWatcher> options_watcher;
   SharedHolder<RunningDatabase> page_database;
-  SharedHolder<SharedWorker> smart_history;
+  SharedHolder<SmartHistoryService> smart_history;
   SharedHolder<SharedWorker> notifications;
+  // The facade that owns this core, for the operations Smart History calls.
+  Application* owner = nullptr;
+  // The owner's wish for the Smart History worker's active flag.
+  std::atomic<bool> smart_history_active{true};
 
   // The running page database, used under its lock: null while no window holds it.
   class DatabaseAccess {
@@ -99,6 +107,16 @@ class Application::Core {
   uint64_t AddSubscriber(uint32_t classes, EventHandler handler);
   void RemoveSubscriber(uint64_t id);
 
+  // Pages Smart History proposes, until the Smart History dialog settles them.
+  void AddProposal(ProposedPage page);
+  std::vector<ProposedPage> Proposals();
+  void ClearProposals();
+
+  // The import trees last filled, for their add walks.
+  std::mutex import_mutex;
+  std::optional<ImportTree> favorites_tree TW_GUARDED_BY(import_mutex);
+  std::optional<ImportTree> history_tree TW_GUARDED_BY(import_mutex);
+
  private:
   struct Subscriber {
     uint32_t classes = 0;
@@ -132,6 +150,7 @@ class Application::Core {
   std::map<uint64_t, Subscriber> subscribers_ TW_GUARDED_BY(state_mutex_);
   size_t message_subscribers_ TW_GUARDED_BY(state_mutex_) = 0;
   uint64_t next_id_ TW_GUARDED_BY(state_mutex_) = 1;
+  std::vector<ProposedPage> proposals_ TW_GUARDED_BY(state_mutex_);
 };
 
 // A page as a front end shows it, from what the page file holds.

@@ -15,13 +15,14 @@ namespace tw::app {
 // The classes of events a subscriber asks for; a subscriber's mask is an OR of them. The numbers
 // are the page database's event masks.
 enum EventClass : uint32_t {
-  kPageEvents = 0x1,        // loading, page added, removed, changed
-  kCheckingEvents = 0x10,   // a check pass started or ended, here or in another process
-  kMessageEvents = 0x100,   // errors to show, pages that have just become updated
-  kRequestEvents = 0x1000,  // a queued add or import has been carried out
+  kPageEvents = 0x1,              // loading, page added, removed, changed
+  kCheckingEvents = 0x10,         // a check pass started or ended, here or in another process
+  kMessageEvents = 0x100,         // errors to show, pages that have just become updated
+  kRequestEvents = 0x1000,        // a queued add or import has been carried out
+  kSmartHistoryEvents = 0x10000,  // Smart History has pages to propose (no page database mask)
 };
 inline constexpr uint32_t kAllEvents =
-    kPageEvents | kCheckingEvents | kMessageEvents | kRequestEvents;
+    kPageEvents | kCheckingEvents | kMessageEvents | kRequestEvents | kSmartHistoryEvents;
 
 enum class EventKind {
   kLoading,       // the page list is loaded afresh: drop every page
@@ -32,6 +33,7 @@ enum class EventKind {
   kRequestDone,   // `request`
   kNewlyUpdated,  // `updated`
   kErrors,        // `errors`
+  kProposals,     // `proposals`: every page Smart History proposes now
 };
 
 enum class RequestKind { kAdd, kDelete, kImport };
@@ -56,6 +58,7 @@ struct AppEvent {
   std::optional<RequestDone> request;
   std::vector<UpdatedPageRef> updated;
   std::vector<std::string> errors;
+  std::vector<ProposedPage> proposals;
 };
 
 // Called on the page database's thread (or on the subscribing thread, for what a new subscriber

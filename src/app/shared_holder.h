@@ -73,6 +73,15 @@ class SharedHolder {
     return Reference(this);
   }
 
+  // A further reference while someone holds one, without ever starting the object; an empty
+  // Reference when nobody does.
+  Reference AcquireExisting() {
+    std::lock_guard lock(mutex_);
+    if (references_ == 0) return Reference();
+    ++references_;
+    return Reference(this);
+  }
+
   size_t references() const {
     std::lock_guard lock(mutex_);
     return references_;

@@ -15,6 +15,9 @@
 
 #include "friend/contact.h"
 #include "friend/message.h"
+#include "history/candidates.h"
+#include "history/import_tree.h"
+#include "history/smart_history.h"
 #include "platform/error.h"
 #include "platform/file_time.h"
 #include "versions/page_diff.h"
@@ -241,6 +244,52 @@ struct PageChanges {
   std::string address;  // the page's address now, for a link to it
   PageVersion version;  // the earlier version shown
   std::vector<DocumentDiff> documents;
+};
+
+// --- Smart History and import ------------------------------------------------------------------
+
+// Smart History's values, as its own layer defines them.
+using tw::AddedFavorites;
+using tw::AutoSh;
+using tw::CheckState;
+using tw::DetectionReport;
+using tw::HistoryCandidate;
+using tw::ImportEntry;
+using tw::ImportSource;
+using tw::ImportTree;
+
+// A page Smart History proposes for watching.
+struct ProposedPage {
+  std::string title;  // as the browser named the page; "" when it had none
+  std::string address;
+
+  bool operator==(const ProposedPage&) const = default;
+};
+
+// The Smart History dialog's OK: the pages checked, in the dialog's order, and the choice of what
+// Smart History does from now on, when the user changed it.
+struct ProposalAnswer {
+  std::vector<ProposedPage> checked;
+  std::optional<AutoSh> auto_sh;
+};
+
+// What came of the answer. Adding stops at a page whose title cannot be a page title (invalid,
+// or taken): the Add Page dialog opens for it ("Smart History Add Page - Tidewell"), and what
+// follows it waits for the dialog; the dialog's add goes through AddPage, its Cancel through
+// ForgetProposedPage.
+struct ProposalResult {
+  std::vector<AddedPage> added;
+  std::optional<ProposedPage> needs_dialog;
+  std::vector<ProposedPage> remaining;
+};
+
+// What came of adding the checked entries of an import tree: the tree with its new states, how
+// many were added, and when an add failed, its own message and the tree's (129 or 132).
+struct ImportAddResult {
+  ImportTree tree;
+  size_t added = 0;
+  std::optional<UserMessage> add_error;
+  std::optional<UserMessage> error;
 };
 
 }  // namespace tw::app
