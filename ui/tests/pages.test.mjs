@@ -15,6 +15,7 @@ import {
   messageBox,
   openUi,
   pageItem,
+  selectThroughItemMenu,
   waitFor,
 } from './support/ui.mjs';
 import { startWebServer } from './support/web-server.mjs';
@@ -98,8 +99,7 @@ describe('renaming in place', () => {
     await backend.addElsewhere(web.url('/a'), 'Tide tables');
     const item = pageItem(page, 'Tide tables');
     await item.waitFor();
-    await item.click({ button: 'right' });
-    await page.keyboard.press('Escape');
+    await selectThroughItemMenu(page, 'Tide tables');
     await page.keyboard.press('F2');
     const editor = page.getByRole('textbox', { name: 'Title' });
     await editor.fill('Tide tables 2027');
@@ -133,8 +133,7 @@ describe('deleting', () => {
   test('the Delete key asks first; No keeps the page, Yes moves it to the trash', async () => {
     await backend.addElsewhere(web.url('/b'), 'Ferry times');
     const item = pageItem(page, 'Ferry times');
-    await item.click({ button: 'right' });
-    await page.keyboard.press('Escape');
+    await selectThroughItemMenu(page, 'Ferry times');
     await page.keyboard.press('Delete');
     await answerMessage(page, { text: 'Are you sure you want to delete this page?', icon: 'Question', button: 'No' });
     assert.equal(await item.count(), 1);
@@ -157,8 +156,7 @@ describe('deleting', () => {
   test('Shift+Delete deletes for good after its own warning', async () => {
     await backend.addElsewhere(web.url('/c'), 'Lighthouse log');
     const item = pageItem(page, 'Lighthouse log');
-    await item.click({ button: 'right' });
-    await page.keyboard.press('Escape');
+    await selectThroughItemMenu(page, 'Lighthouse log');
     await page.keyboard.press('Shift+Delete');
     await answerMessage(page, {
       text: 'Are you sure you want to delete this page permanently? It can not be restored.',

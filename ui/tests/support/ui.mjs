@@ -69,6 +69,16 @@ export async function addPageThroughDialog(page, title, address) {
   return add;
 }
 
+// Opens the item menu of a page and closes it again with Escape, which leaves the page selected
+// and the list focused. Each step waits for the menu, as a person sees it come and go.
+export async function selectThroughItemMenu(page, title) {
+  await pageItem(page, title).click({ button: 'right' });
+  const menu = page.getByRole('menu');
+  await menu.waitFor();
+  await page.keyboard.press('Escape');
+  await menu.waitFor({ state: 'detached' });
+}
+
 export async function menuCommand(page, title, command) {
   await pageItem(page, title).click({ button: 'right' });
   await page.getByRole('menu').getByRole('menuitem', { name: command, exact: true }).click();
