@@ -38,6 +38,7 @@ constexpr Entry kTexts[] = {
     {err::kAlreadyExists, "A file or folder of that name already exists."},
     {err::kFilenameTooLong, "The file name or path is too long."},
     {err::kIoDevice, "An input or output error occurred on the device."},
+    {err::kTimeout, "The operation did not end in time."},
     {err::kInternetTimeout, "The server did not answer in time."},
     {err::kInternetExtendedError, "The server reported an error."},
     {err::kInternetInternalError, "An internal error occurred in the network layer."},

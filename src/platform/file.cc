@@ -93,6 +93,24 @@ Result<File> File::Open(const std::string& path, const OpenOptions& options) {
   return file;
 }
 
+Error File::SetPermissions(uint32_t mode) {
+  if (::fchmod(fd_.get(), static_cast<mode_t>(mode)) != 0) return Error::LastErrno();
+  return Error();
+}
+
+Result<bool> IsFileInUse(const std::string& path) {
+  UniqueFd fd;
+  do {
+    fd = UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  } while (!fd.valid() && errno == EINTR);
+  if (!fd.valid()) return errno == ENOENT ? Result<bool>(false) : Result<bool>(Error::LastErrno());
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  if (::fcntl(fd.get(), F_OFD_GETLK, &lock) != 0) return Error::LastErrno();
+  return lock.l_type != F_UNLCK;
+}
+
 Result<size_t> File::Read(void* buffer, size_t size) {
   for (;;) {
     const ssize_t n = ::read(fd_.get(), buffer, size);

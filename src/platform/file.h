@@ -60,6 +60,8 @@ class File {
   Error Sync();
   Result<FileTime> LastWriteTime() const;
   Error SetLastWriteTime(FileTime t);
+  // Sets the file's permission bits (0600: the owner alone reads and writes it).
+  Error SetPermissions(uint32_t mode);
   // Removes the file's name while the file stays open (and locked) here.
   Error Unlink();
   // Closes the file (and removes it when opened delete-on-close). Also done by the destructor.
@@ -73,5 +75,9 @@ class File {
   std::string path_;
   bool delete_on_close_ = false;
 };
+
+// Whether another open holds the file in a way an open that shares nothing would conflict with,
+// found without taking the file: false when it is free or missing.
+Result<bool> IsFileInUse(const std::string& path);
 
 }  // namespace tw

@@ -7,6 +7,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -99,6 +100,31 @@ Result<std::vector<FoundFile>> ListFiles(
     found.push_back(std::move(file));
   }
   return found;
+}
+
+Result<std::vector<std::string>> ListSubfolders(const std::string& folder) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) {
+    const Error e = Error::LastErrno();
+    return e.code() == err::kFileNotFound ? Error(err::kPathNotFound) : e;
+  }
+  const int dir_fd = ::dirfd(dir.get());
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (!entry) {
+      if (errno != 0) return Error::LastErrno();
+      break;
+    }
+    if (entry->d_name[0] == '.') continue;
+    struct stat st {};
+    // A link to a folder is a folder to the one who picks.
+    if (::fstatat(dir_fd, entry->d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode)) continue;
+    names.emplace_back(entry->d_name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 Error DeleteFile(const std::string& path) {

@@ -40,6 +40,9 @@ enum class Listing { kSkip, kNameOnly, kWithDetails };
 Result<std::vector<FoundFile>> ListFiles(
     const std::string& folder, const std::function<Listing(std::string_view name)>& choose);
 
+// The names of the folders inside a folder, hidden ones (starting with ".") left out, sorted.
+Result<std::vector<std::string>> ListSubfolders(const std::string& folder);
+
 // Deletes a file; fails with 32 while anyone has it open.
 Error DeleteFile(const std::string& path);
 // Renames a file within its file system; fails with 80 when `to` exists and with 32 while anyone

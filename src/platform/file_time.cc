@@ -88,4 +88,14 @@ LocalDay LocalDayOf(FileTime t) {
   return LocalDay{era * 146097 + day_of_era - 719468, local.tm_wday};
 }
 
+std::string FormatIso8601(FileTime t) {
+  if (t.IsZero()) return "";
+  const time_t seconds = static_cast<time_t>(t.ToUnixSeconds());
+  tm utc{};
+  if (!gmtime_r(&seconds, &utc)) return "";
+  char buffer[64];
+  const size_t n = strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return std::string(buffer, n);
+}
+
 }  // namespace tw

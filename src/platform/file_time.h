@@ -45,5 +45,7 @@ struct LocalDay {
   int weekday = 0;     // 0 = Sunday .. 6 = Saturday
 };
 LocalDay LocalDayOf(FileTime t);
+// The time in UTC as ISO 8601, to the second ("2026-12-07T09:30:00Z"); "" for a zero time.
+std::string FormatIso8601(FileTime t);
 
 }  // namespace tw

@@ -7,8 +7,10 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "foundation/unique_fd.h"
 #include "platform/error.h"
 
 namespace tw {
@@ -19,6 +21,11 @@ class Process {
   // from /dev/null and output and errors shared with ours. Fails with 2 when the program cannot
   // be found and with the start's own error otherwise.
   static Result<Process> Start(const std::vector<std::string>& argv);
+  // Starts it in a session of its own, detached from our terminal, with standard input, output
+  // and errors on /dev/null: a program meant to outlive us. With `read_output`, its standard
+  // output comes to us instead (ReadOutputLine), until we let go of the Process.
+  static Result<Process> StartDetached(const std::vector<std::string>& argv,
+                                       bool read_output = false);
 
   Process(Process&& other) noexcept;
   Process& operator=(Process&&) = delete;
@@ -29,10 +36,40 @@ class Process {
   // a signal ended it), or nullopt while it still runs.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout);
 
+  // The next line of the output of a process started with `read_output`, without its line
+  // break; nothing at the end of the output or after the time-out.
+  std::optional<std::string> ReadOutputLine(std::chrono::milliseconds timeout);
+
  private:
-  explicit Process(pid_t pid) : pid_(pid) {}
+  explicit Process(pid_t pid, UniqueFd output_fd = UniqueFd())
+      : pid_(pid), output_fd_(std::move(output_fd)) {}
   pid_t pid_ = -1;
+  UniqueFd output_fd_;
+  std::string output_;
 };
+
+// What a program run to its end gave back.
+struct ProgramRun {
+  int status = -1;     // exit status, 128 + signal number when a signal ended it
+  std::string output;  // its standard output, at most kMaxProgramOutput bytes
+};
+inline constexpr size_t kMaxProgramOutput = 1024 * 1024;
+
+// Runs a program to its end, feeding `input` to its standard input and collecting its standard
+// output (its errors go to /dev/null). A program still running after `timeout` is killed and the
+// run fails with 1460 (time-out); a program that cannot be found fails with 2.
+Result<ProgramRun> RunProgram(const std::vector<std::string>& argv, std::string_view input,
+                              std::chrono::milliseconds timeout);
+
+// The full path of a program found in PATH, as a shell would find it; 2 when there is none.
+Result<std::string> FindProgram(const std::string& name);
+
+// The path of the running program itself.
+Result<std::string> OwnProgramPath();
+
+// Writing to a pipe or socket whose reader went away fails with an error instead of ending the
+// process; a server calls this once at start.
+void IgnoreBrokenPipes();
 
 // Whether the descriptor is a terminal (progress displays are drawn only there).
 bool IsTerminal(int fd);

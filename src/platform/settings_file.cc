@@ -9,6 +9,8 @@ namespace tw {
 namespace {
 
 constexpr std::string_view kDwordTag = "dword:";
+// A key's default value is written "@" in place of a quoted name; in memory its name is "".
+constexpr std::string_view kDefaultValueName = "@";
 constexpr size_t kDwordDigits = 8;
 
 bool HasLineBreakOrZero(std::string_view text) {
@@ -53,7 +55,8 @@ std::string Quote(std::string_view text) {
 }
 
 std::string FormatValue(const SettingsValue& value) {
-  std::string line = Quote(value.name) + "=";
+  std::string line =
+      (value.name.empty() ? std::string(kDefaultValueName) : Quote(value.name)) + "=";
   if (value.type == SettingsType::kDword) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(value.dword));
@@ -105,11 +108,15 @@ SettingsDocument::Line SettingsDocument::ParseLine(std::string_view raw) {
   Line line;
   line.raw = std::string(raw);
   const std::string_view text = TrimBlanks(raw);
-  if (text.empty() || text.front() != '"' || text.find('\0') != std::string_view::npos) {
-    return line;
-  }
+  if (text.empty() || text.find('\0') != std::string_view::npos) return line;
   size_t pos = 0;
-  std::optional<std::string> name = ParseQuoted(text, pos);
+  std::optional<std::string> name;
+  if (text.starts_with(kDefaultValueName)) {
+    name.emplace();
+    pos = kDefaultValueName.size();
+  } else {
+    name = ParseQuoted(text, pos);
+  }
   if (!name) return line;
   line.name = std::move(name);
   if (pos >= text.size() || text[pos] != '=') return line;

@@ -5,7 +5,9 @@
 //   "PDB"="/home/ann/Documents/My Tidewell"
 //
 // Sections name a key by its full path; value lines carry a DWORD as exactly eight hex digits or
-// a string in double quotes, where a backslash escapes a backslash or a double quote. Blank lines
+// a string in double quotes, where a backslash escapes a backslash or a double quote. A key's
+// default value is named @ in place of a quoted name (`@="/usr/share/sounds/x.wav"`) and has the
+// empty name in memory. Blank lines
 // and lines starting with ';' are ignored. Key paths and value names compare without regard to
 // ASCII case. A line that does not parse reads as nothing, and so does every value below a
 // section header that does not parse; such lines are kept as they are when the text is written

@@ -137,6 +137,19 @@ Error SettingsStore::WriteString(std::string_view key, std::string_view name,
   });
 }
 
+Error SettingsStore::WriteValues(std::string_view key,
+                                 const std::vector<SettingsValue>& values) const {
+  for (const SettingsValue& value : values) {
+    if (Error e = CheckKeyAndName(key, value.name)) return e;
+    if (value.type == SettingsType::kString && !IsValidSettingsText(value.text)) {
+      return Error(err::kInvalidParameter);
+    }
+  }
+  return Update([&](SettingsDocument& document) {
+    for (const SettingsValue& value : values) document.Set(key, value);
+  });
+}
+
 Error SettingsStore::DeleteValue(std::string_view key, std::string_view name) const {
   if (Error e = CheckKeyAndName(key, name)) return e;
   // Nothing to delete from a key that is not there needs no lock and no write.

@@ -61,6 +61,9 @@ class SettingsStore {
   Result<std::string> ReadString(std::string_view key, std::string_view name) const;
   Error WriteDword(std::string_view key, std::string_view name, uint32_t value) const;
   Error WriteString(std::string_view key, std::string_view name, std::string_view value) const;
+  // Writes several values of one key in one replacement of the file, so that a watcher sees them
+  // change together; nothing is written when one of them cannot be.
+  Error WriteValues(std::string_view key, const std::vector<SettingsValue>& values) const;
   // Succeeds when the value is gone afterwards, also when it was never there.
   Error DeleteValue(std::string_view key, std::string_view name) const;
 

@@ -1,11 +1,14 @@
 #include "platform/user_dirs.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
+
+#include "platform/file_system.h"
 
 namespace tw {
 namespace {
@@ -58,6 +61,32 @@ Result<std::string> HomeDir() {
 }
 
 Result<std::string> ConfigHome() { return XdgDir("XDG_CONFIG_HOME", ".config"); }
+
+Result<std::string> CacheHome() { return XdgDir("XDG_CACHE_HOME", ".cache"); }
+
+std::string SystemConfigDir() {
+  const std::string dirs = Env("XDG_CONFIG_DIRS");
+  const std::string first = dirs.substr(0, dirs.find(':'));
+  return !first.empty() && first.front() == '/' ? first : "/etc/xdg";
+}
+
+Result<std::string> PrivateRuntimeDir() {
+  const std::string runtime = Env("XDG_RUNTIME_DIR");
+  std::string folder;
+  if (!runtime.empty() && runtime.front() == '/') {
+    folder = runtime + "/tidewell";
+  } else {
+    Result<std::string> cache = CacheHome();
+    if (!cache.ok()) return cache.error();
+    folder = *cache + "/tidewell/runtime";
+  }
+  if (Error e = CreateDirectories(folder)) return e;
+  struct stat info {};
+  if (::lstat(folder.c_str(), &info) != 0) return Error::LastErrno();
+  if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) return Error(err::kAccessDenied);
+  if ((info.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) return Error::LastErrno();
+  return folder;
+}
 
 Result<std::string> DataHome() { return XdgDir("XDG_DATA_HOME", ".local/share"); }
 

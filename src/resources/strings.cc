@@ -33,6 +33,7 @@ constexpr Entry kStrings[] = {
     {149, "Mozilla/4.0 (compatible; MSIE 5.0; Win32)"},
     {150, "Unknown error."},
     {151, "Unknown error, More Information: "},
+    {157, "AppEvents\\Schemes\\Apps\\Tidewell"},
     {159,
      "The title can not contain any of the following characters:\r\n"
      "/ \\ : * ? \" < > |"},
@@ -47,6 +48,7 @@ constexpr Entry kStrings[] = {
      "InfoTip=%s\r\n"},
     {178, "Tidewell"},
     {180, "This page has too many changes."},
+    {183, "An error occurred while notifying you of an event."},
     {205, "Page Error: %s, %s"},
     {206, "Could not load the page."},
     {213, "Please enter a value."},
@@ -54,6 +56,17 @@ constexpr Entry kStrings[] = {
      "E-Mail address has an incorrect format.\r\n"
      "Please enter the address in the form someone@example.com."},
     {229, "Address Book"},
+    {231, "An error occurred while maintaining options for running on startup."},
+    {232,
+     "Could not find the necessary files to complete this operation. You may need to reinstall "
+     "Tidewell."},
+    {233,
+     "Access was denied while removing the startup item for all users. If you would like to set "
+     "this for all users, you should log in with an account that has administrator "
+     "privileges."},
+    {234,
+     "The startup item exists for all users. Would you like to remove this option for all "
+     "users?"},
     {10400, "Invalid Syntax"},
     {10401, "Access Denied"},
     {10402, "Payment Required"},

@@ -35,6 +35,7 @@ inline constexpr uint32_t kInternetSettingsKey = 148;
 inline constexpr uint32_t kDefaultUserAgent = 149;
 inline constexpr uint32_t kUnknownError = 150;
 inline constexpr uint32_t kUnknownErrorMoreInfo = 151;
+inline constexpr uint32_t kSoundSchemeKey = 157;
 inline constexpr uint32_t kInvalidTitle = 159;
 inline constexpr uint32_t kHistoryRoot = 161;
 inline constexpr uint32_t kSmartHistoryLoadError = 162;
@@ -43,11 +44,16 @@ inline constexpr uint32_t kPageProcessingError = 173;
 inline constexpr uint32_t kFolderSettingsTemplate = 177;
 inline constexpr uint32_t kFolderInfoTip = 178;
 inline constexpr uint32_t kTooManyChanges = 180;
+inline constexpr uint32_t kNotificationFailed = 183;
 inline constexpr uint32_t kPageErrorFormat = 205;
 inline constexpr uint32_t kCouldNotLoadPage = 206;
 inline constexpr uint32_t kEnterValue = 213;
 inline constexpr uint32_t kMailAddressFormat = 214;
 inline constexpr uint32_t kAddressBookCaption = 229;
+inline constexpr uint32_t kStartupItemError = 231;
+inline constexpr uint32_t kStartupFilesMissing = 232;
+inline constexpr uint32_t kStartupAccessDenied = 233;
+inline constexpr uint32_t kStartupRemoveForAllUsers = 234;
 // HTTP status texts are at kHttpStatusBase + status.
 inline constexpr uint32_t kHttpStatusBase = 10000;
 }  // namespace str
@@ -88,6 +94,12 @@ inline constexpr std::string_view kSmartHistoryProposal =
 inline constexpr std::string_view kResetSmartHistoryQuestion =
     "Are you sure you want to reset Smart History?\r\n This may cause Smart History to process "
     "pages that you do not want.";
+// The offline schedule's status and failure.
+inline constexpr std::string_view kNextRunTime = "Next run time: ";
+inline constexpr std::string_view kNoSchedule =
+    "To setup the schedule, click on the schedule button.";
+inline constexpr std::string_view kSchedulerError =
+    "An error occurred while accessing the Task Scheduler.";
 }  // namespace text
 
 // The text with this number, or nullopt when the table has none.

@@ -86,6 +86,20 @@ TEST(SettingsFileTest, EditsReplaceOneLineAndLeaveTheRestAsItWas) {
             std::vector<SettingsValue>{SettingsValue::Dword("z", 0xABCDEF01)});
 }
 
+TEST(SettingsFileTest, DefaultValueIsTheAtLine) {
+  SettingsDocument document = SettingsDocument::Parse(
+      "[AppEvents\\Schemes]\n"
+      "@=\"/sounds/a.wav\"\n"
+      "\"@\"=dword:00000001\n"  // a value really named "@" is another value
+      "@dword:00000002\n");     // no "=": nothing
+  EXPECT_EQ(document.Find("AppEvents\\Schemes", "")->text, "/sounds/a.wav");
+  EXPECT_EQ(document.Find("AppEvents\\Schemes", "@")->dword, 1u);
+  EXPECT_EQ(document.Values("AppEvents\\Schemes").size(), 2u);
+
+  document.Set("K", SettingsValue::String("", "x"));
+  EXPECT_NE(document.Serialize().find("[K]\n@=\"x\"\n"), std::string::npos);
+}
+
 class SettingsStoreTest : public ::testing::Test {
  protected:
   test::Sandbox sandbox_;
@@ -114,6 +128,20 @@ TEST_F(SettingsStoreTest, ReadsWritesAndDeletesWithTypes) {
   EXPECT_EQ(store_.WriteDword(kOptions, "A\rB", 1).code(), err::kInvalidParameter);
   EXPECT_EQ(store_.WriteDword("", "A", 1).code(), err::kInvalidParameter);
   EXPECT_EQ(*store_.ReadString(kOptions, "PDB"), "/data/My Tidewell");
+
+  // Several values at once, or none of them when one cannot be written.
+  ASSERT_TRUE(store_
+                  .WriteValues(kOptions, {SettingsValue::Dword("RunBkg", 0),
+                                          SettingsValue::String("PDB", "/elsewhere")})
+                  .ok());
+  EXPECT_EQ(*store_.ReadDword(kOptions, "RunBkg"), 0u);
+  EXPECT_EQ(*store_.ReadString(kOptions, "PDB"), "/elsewhere");
+  EXPECT_EQ(store_
+                .WriteValues(kOptions, {SettingsValue::Dword("RunBkg", 1),
+                                        SettingsValue::String("PDB", "x\ny")})
+                .code(),
+            err::kInvalidParameter);
+  EXPECT_EQ(*store_.ReadDword(kOptions, "RunBkg"), 0u);
 }
 
 // A reader must never take a sound store for a missing one: the page folder setting would be
