@@ -83,21 +83,70 @@ Page PageFromStored(const std::string& title, const PageHeader& header,
 Application::Core::Core(AppConfig config_in)
     : config(std::move(config_in)),
       store(OpenStore(config)),
-      options_watcher(
-          [this]() -> Result<std::unique_ptr<OptionsWatcher>> {
-            if (!store.ok()) return store.error();
-            auto watcher = std::make_unique<OptionsWatcher>(*store);
-            if (!watcher->StartWatching()) return Error(err::kGenFailure);
-            return watcher;
-          },
-          [](OptionsWatcher& watcher) { watcher.Stop(); }),
+      options_watcher([this] { return StartOptionsWatcher(); },
+                      [this](OptionsWatcher& watcher) { StopOptionsWatcher(watcher); }),
       page_database([this] { return StartDatabase(); },
                     [this](RunningDatabase& running) { StopDatabase(running); }),
       smart_history([this] { return SmartHistoryService::Start(*this); }, nullptr),
-      // A place kept for the notification thread.
-      notifications([] { return Result<std::unique_ptr<SharedWorker>>(nullptr); }, nullptr) {}
+      notifications([this] { return StartNotifications(); },
+                    [this](NotificationThread& thread) { StopNotifications(thread); }) {}
 
 Application::Core::~Core() = default;
+
+Result<std::unique_ptr<OptionsWatcher>> Application::Core::StartOptionsWatcher() {
+  if (!store.ok()) return store.error();
+  auto watcher = std::make_unique<OptionsWatcher>(*store);
+  if (!watcher->StartWatching()) return Error(err::kGenFailure);
+  // Windows hear of every change of the options, by any process.
+  if (!watcher->Subscribe(&Core::OnOptionsChanged, this)) return Error(err::kGenFailure);
+  return watcher;
+}
+
+void Application::Core::StopOptionsWatcher(OptionsWatcher& watcher) {
+  (void)watcher.Unsubscribe(&Core::OnOptionsChanged, this);
+  watcher.Stop();
+}
+
+void Application::Core::OnOptionsChanged(void* context) {
+  Core& core = *static_cast<Core*>(context);
+  {
+    std::lock_guard lock(core.state_mutex_);
+    const bool wanted =
+        std::any_of(core.subscribers_.begin(), core.subscribers_.end(),
+                    [](const auto& s) { return s.second.classes & kOptionsEvents; });
+    if (!wanted) return;
+  }
+  // Read before the state lock, which comes after the database lock that the page folder takes.
+  Result<std::vector<SettingsValue>> settings = core.SettingsInForce();
+  if (!settings.ok()) return;
+  AppEvent event = EventOf(EventKind::kOptionsChanged);
+  event.settings = std::move(*settings);
+  std::lock_guard lock(core.state_mutex_);
+  core.Dispatch(event, kOptionsEvents);
+}
+
+Result<std::unique_ptr<NotificationThread>> Application::Core::StartNotifications() {
+  if (!store.ok()) return store.error();
+  auto thread = std::make_unique<NotificationThread>(*store, this);
+  if (!thread->Start()) return Error(err::kGenFailure);
+  (void)thread->started_event().Wait();
+  {
+    std::lock_guard lock(state_mutex_);
+    notification_thread_ = thread.get();
+  }
+  UpdateMessageSubscription();
+  return thread;
+}
+
+void Application::Core::StopNotifications(NotificationThread& thread) {
+  {
+    std::lock_guard lock(state_mutex_);
+    notification_thread_ = nullptr;
+    dialog_windows_.clear();
+  }
+  UpdateMessageSubscription();
+  thread.Stop();
+}
 
 Result<std::unique_ptr<RunningDatabase>> Application::Core::StartDatabase() {
   if (!store.ok()) return store.error();
@@ -145,7 +194,7 @@ void Application::Core::UpdateMessageSubscription() {
   bool wanted;
   {
     std::lock_guard state(state_mutex_);
-    wanted = message_subscribers_ > 0;
+    wanted = message_subscribers_ > 0 || Announcing();
   }
   if (wanted && !messages_subscribed_) {
     messages_subscribed_ =
@@ -249,22 +298,56 @@ uint64_t Application::Core::AddSubscriber(uint32_t classes, EventHandler handler
     }
     subscribers_[id] = Subscriber{classes, std::move(handler)};
     if (classes & kMessageEvents) ++message_subscribers_;
+    if (classes & kNotificationEvents) {
+      ++window_subscribers_;
+      if (notification_thread_) (void)notification_thread_->WindowsChanged();
+    }
   }
-  if (classes & kMessageEvents) UpdateMessageSubscription();
+  if (classes & (kMessageEvents | kNotificationEvents)) UpdateMessageSubscription();
   return id;
 }
 
 void Application::Core::RemoveSubscriber(uint64_t id) {
   bool had_messages = false;
+  bool was_window = false;
   {
     std::lock_guard lock(state_mutex_);
     const auto it = subscribers_.find(id);
     if (it == subscribers_.end()) return;
     had_messages = (it->second.classes & kMessageEvents) != 0;
     if (had_messages) --message_subscribers_;
+    was_window = (it->second.classes & kNotificationEvents) != 0;
+    if (was_window) --window_subscribers_;
     subscribers_.erase(it);
+    // A dialog shown in this window is left unanswered; the notification thread decides.
+    for (auto dialog = dialog_windows_.begin(); dialog != dialog_windows_.end();) {
+      if (dialog->second != id) {
+        ++dialog;
+        continue;
+      }
+      if (notification_thread_) {
+        NotificationThread::DialogAnswer abandoned;
+        abandoned.id = dialog->first;
+        abandoned.abandoned = true;
+        (void)notification_thread_->Answer(std::move(abandoned));
+      }
+      dialog = dialog_windows_.erase(dialog);
+    }
+    if (was_window && notification_thread_) (void)notification_thread_->WindowsChanged();
   }
-  if (had_messages) UpdateMessageSubscription();
+  if (had_messages || was_window) UpdateMessageSubscription();
+}
+
+bool Application::Core::Announcing() const {
+  return notification_thread_ && (window_subscribers_ > 0 || desktop_notifications_);
+}
+
+void Application::Core::ShowNotificationsOnDesktop(bool on) {
+  {
+    std::lock_guard lock(state_mutex_);
+    desktop_notifications_ = on;
+  }
+  UpdateMessageSubscription();
 }
 
 void Application::Core::OnPageEvent(PageEvent& event, void* context) {
@@ -336,14 +419,19 @@ void Application::Core::Handle(PageEvent& event) {
         }
         out.errors.emplace_back(text);
       }
+      if (Announcing()) (void)notification_thread_->AnnounceErrors(out.errors);
       break;
-    case page_event::kNewlyUpdated:
+    case page_event::kNewlyUpdated: {
       if (!event.updated) return;
       out.kind = EventKind::kNewlyUpdated;
+      std::vector<AnnouncedPage> announced;
       for (const UpdatedPage& page : *event.updated) {
         out.updated.push_back(UpdatedPageRef{page.title, page.address});
+        announced.push_back(AnnouncedPage{page.title, page.address});
       }
+      if (Announcing()) (void)notification_thread_->AnnounceUpdatedPages(announced);
       break;
+    }
     default:
       return;
   }
@@ -375,7 +463,7 @@ Outcome<Application::Window> Application::OpenWindow() {
   Result<SharedHolder<RunningDatabase>::Reference> db = core_->page_database.Acquire();
   if (!db.ok()) return InternalErrorMessage(db.error());
   held->page_database = std::move(*db);
-  Result<SharedHolder<SharedWorker>::Reference> notify = core_->notifications.Acquire();
+  Result<SharedHolder<NotificationThread>::Reference> notify = core_->notifications.Acquire();
   if (!notify.ok()) return InternalErrorMessage(notify.error());
   held->notifications = std::move(*notify);
   return Window(std::move(held));

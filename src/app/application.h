@@ -27,6 +27,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +37,7 @@
 #include "app/values.h"
 #include "platform/error.h"
 #include "settings/option_schema.h"
+#include "settings/user_settings.h"
 
 namespace tw::app {
 
@@ -45,12 +48,20 @@ using tw::OptionDefinition;
 using tw::OptionKind;
 using tw::OptionState;
 using tw::StoredValueText;
+// The user settings, as front ends see them.
+using tw::FindUserSetting;
+using tw::SettingDefinition;
+using tw::SettingType;
+using tw::WindowSetting;
 
 struct AppConfig {
   // The settings store; when unset, the user's own, opened when first needed.
   std::optional<std::string> settings_path;
   // The length of one minute of the online schedule (tests shorten it).
   std::chrono::milliseconds schedule_minute = std::chrono::minutes(1);
+  // The tidewell program that run-on-startup and the offline schedule start; when unset, the
+  // running program.
+  std::optional<std::string> program;
 };
 
 // What a one-shot check pass tells a progress display.
@@ -225,6 +236,47 @@ class Application {
   Outcome<Done> UnsetOption(const OptionDefinition& option);
   // Where the settings are kept, for messages.
   std::string settings_path();
+
+  // --- User settings --------------------------------------------------------------------------
+
+  static std::span<const SettingDefinition> SettingsSchema();
+  // Every user setting in force (the page folder in use for PDB when none is stored).
+  Outcome<std::vector<SettingsValue>> GetSettings();
+  // Stores what a window changed: every value is checked first (the options sheet's messages),
+  // then all are written at once, or none. TaskPad is written from the program's own window only.
+  Outcome<Done> SetSettings(WindowSetting setting, std::vector<SettingsValue> values);
+  bool IsFirstRun();
+
+  // Run on startup: an autostart entry for the user or for all users.
+  bool IsRunOnStartup();
+  // On: makes the user's entry unless one exists. Off: removes the user's entry; when the entry
+  // is for all users, asks first (`remove_for_all_users` unset) and removes it only on yes.
+  Outcome<StartupChange> SetRunOnStartup(bool enabled, std::optional<bool> remove_for_all_users);
+
+  // --- Offline schedule -----------------------------------------------------------------------
+
+  Outcome<ScheduleState> GetOfflineSchedule();
+  // Puts the schedule that runs `tidewell /r` in place, or removes it.
+  Outcome<Done> SetOfflineSchedule(const std::optional<OfflineSchedule>& schedule);
+
+  // --- Folders --------------------------------------------------------------------------------
+
+  // The folders inside `path` (empty: the page folder, else the home folder).
+  Outcome<FolderListing> ListFolders(const std::string& path);
+
+  // --- Notification ---------------------------------------------------------------------------
+
+  // A window's answer to a kShowUpdatedPages or kShowErrors event: the dialog was closed. An
+  // answer to a dialog no longer shown is ignored.
+  Outcome<Done> AnswerNotification(uint64_t dialog_id, std::optional<std::string> chosen_title,
+                                   bool do_not_show_again);
+  // Pages that became updated and errors are announced while a subscriber shows the notification
+  // dialogs (kNotificationEvents); with this on, also when none does, on the desktop (a service
+  // that runs in the background). Otherwise they wait: error files stay in the page folder.
+  void ShowNotificationsOnDesktop(bool on);
+  // How the notification opens a window when the user acts on a desktop notification (the
+  // service opens its address in the browser). Returns false when it cannot.
+  void SetWindowOpener(std::function<bool()> opener);
 
  private:
   std::unique_ptr<Core> core_;

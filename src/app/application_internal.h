@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,7 @@
 #include "app/application.h"
 #include "app/shared_holder.h"
 #include "foundation/thread_annotations.h"
+#include "notify/notification_thread.h"
 #include "pagedb/page_database.h"
 #include "pagefile/page_record.h"
 #include "platform/in_use_retry.h"
@@ -29,13 +31,6 @@
 #include "settings/options_watcher.h"
 
 namespace tw::app {
-
-// A shared object that does not exist yet (the notification thread): its holder counts references
-// and keeps the place.
-class SharedWorker {
- public:
-  virtual ~SharedWorker() = default;
-};
 
 // The Smart History worker with what connects it to the facade (smart_history_internal.h).
 class SmartHistoryService;
@@ -51,13 +46,15 @@ struct Application::Window::Held {
   SharedHolder<OptionsWatcher>::Reference options_watcher;
   SharedHolder<SmartHistoryService>::Reference smart_history;
   SharedHolder<RunningDatabase>::Reference page_database;
-  SharedHolder<SharedWorker>::Reference notifications;
+  SharedHolder<NotificationThread>::Reference notifications;
 };
 
-class Application::Core {
+// Core is also the notification thread's view of the windows: the subscribers that show the
+// notification dialogs (kNotificationEvents).
+class Application::Core final : public NotificationWindows {
  public:
   explicit Core(AppConfig config);
-  ~Core();
+  ~Core() override;
 
   const AppConfig config;
   // The settings store, opened once.
@@ -66,7 +63,7 @@ class Application::Core {
   SharedHolder<OptionsWatcher> options_watcher;
   SharedHolder<RunningDatabase> page_database;
   SharedHolder<SmartHistoryService> smart_history;
-  SharedHolder<SharedWorker> notifications;
+  SharedHolder<NotificationThread> notifications;
   // The facade that owns this core, for the operations Smart History calls.
   Application* owner = nullptr;
   // The owner's wish for the Smart History worker's active flag.
@@ -117,6 +114,24 @@ class Application::Core {
   std::optional<ImportTree> favorites_tree TW_GUARDED_BY(import_mutex);
   std::optional<ImportTree> history_tree TW_GUARDED_BY(import_mutex);
 
+  // The user settings in force, PDB filled in with the page folder in use.
+  Result<std::vector<SettingsValue>> SettingsInForce();
+  // The tidewell program to start (AppConfig::program, else this one).
+  Result<std::string> Program();
+
+  // NotificationWindows, called on the notification thread.
+  bool HasWindow() override;
+  bool ShowUpdatedPages(uint64_t id, const std::vector<AnnouncedPage>& pages,
+                        bool do_not_show_again) override;
+  bool ShowErrors(uint64_t id, const std::vector<std::string>& errors) override;
+  bool ShowMessage(const std::string& text) override;
+  bool OpenWindow() override;
+
+  void SetWindowOpener(std::function<bool()> opener);
+  void ShowNotificationsOnDesktop(bool on);
+  // Hands a window's answer to the notification thread.
+  void AnswerDialog(NotificationThread::DialogAnswer answer);
+
  private:
   struct Subscriber {
     uint32_t classes = 0;
@@ -129,6 +144,17 @@ class Application::Core {
 
   Result<std::unique_ptr<RunningDatabase>> StartDatabase();
   void StopDatabase(RunningDatabase& running);
+  Result<std::unique_ptr<OptionsWatcher>> StartOptionsWatcher();
+  void StopOptionsWatcher(OptionsWatcher& watcher);
+  Result<std::unique_ptr<NotificationThread>> StartNotifications();
+  void StopNotifications(NotificationThread& thread);
+  static void OnOptionsChanged(void* context);
+  // The window to show dialog `id`: the one that shows it already, else the last that came.
+  std::optional<uint64_t> DialogWindow(uint64_t id) TW_REQUIRES(state_mutex_);
+  bool SendToDialogWindow(uint64_t id, const AppEvent& event);
+  // Whether the notification thread announces what the page database delivers: while a window
+  // shows dialogs, or the desktop stands in for one.
+  bool Announcing() const TW_REQUIRES(state_mutex_);
   void UpdateMessageSubscription();
   static void OnPageEvent(PageEvent& event, void* context);
   static void OnMessageEvent(PageEvent& event, void* context);
@@ -151,6 +177,15 @@ class Application::Core {
   size_t message_subscribers_ TW_GUARDED_BY(state_mutex_) = 0;
   uint64_t next_id_ TW_GUARDED_BY(state_mutex_) = 1;
   std::vector<ProposedPage> proposals_ TW_GUARDED_BY(state_mutex_);
+
+  // The notification thread while it runs, and the window each of its dialogs went to.
+  NotificationThread* notification_thread_ TW_GUARDED_BY(state_mutex_) = nullptr;
+  std::map<uint64_t, uint64_t> dialog_windows_ TW_GUARDED_BY(state_mutex_);
+  size_t window_subscribers_ TW_GUARDED_BY(state_mutex_) = 0;
+  bool desktop_notifications_ TW_GUARDED_BY(state_mutex_) = false;
+
+  std::mutex opener_mutex_;
+  std::function<bool()> window_opener_ TW_GUARDED_BY(opener_mutex_);
 };
 
 // A page as a front end shows it, from what the page file holds.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/values.h"
+#include "platform/settings_file.h"
 
 namespace tw::app {
 
@@ -21,19 +22,29 @@ enum EventClass : uint32_t {
   kRequestEvents = 0x1000,        // a queued add or import has been carried out
   kSmartHistoryEvents = 0x10000,  // Smart History has pages to propose (no page database mask)
 };
-inline constexpr uint32_t kAllEvents =
-    kPageEvents | kCheckingEvents | kMessageEvents | kRequestEvents | kSmartHistoryEvents;
+// The facade's own classes.
+inline constexpr uint32_t kOptionsEvents = 0x20000;  // a value of the options key changed
+// A window that shows the notification dialogs: the Updated Pages and Errors dialogs are asked of
+// one such window (the one that subscribed last), message boxes of all of them.
+inline constexpr uint32_t kNotificationEvents = 0x40000;
+inline constexpr uint32_t kAllEvents = kPageEvents | kCheckingEvents | kMessageEvents |
+                                       kRequestEvents | kSmartHistoryEvents | kOptionsEvents |
+                                       kNotificationEvents;
 
 enum class EventKind {
-  kLoading,       // the page list is loaded afresh: drop every page
-  kPageAdded,     // `page`
-  kPageRemoved,   // `page`
-  kPageChanged,   // `page`
-  kChecking,      // `checking`
-  kRequestDone,   // `request`
-  kNewlyUpdated,  // `updated`
-  kErrors,        // `errors`
-  kProposals,     // `proposals`: every page Smart History proposes now
+  kLoading,           // the page list is loaded afresh: drop every page
+  kPageAdded,         // `page`
+  kPageRemoved,       // `page`
+  kPageChanged,       // `page`
+  kChecking,          // `checking`
+  kRequestDone,       // `request`
+  kNewlyUpdated,      // `updated`
+  kErrors,            // `errors`
+  kProposals,         // `proposals`: every page Smart History proposes now
+  kOptionsChanged,    // `settings`: every user setting in force
+  kShowUpdatedPages,  // `dialog_id`, `updated`, `do_not_show_again`; answer: AnswerNotification
+  kShowErrors,        // `dialog_id`, `errors`; answer: AnswerNotification
+  kShowMessage,       // `message`: a message box
 };
 
 enum class RequestKind { kAdd, kDelete, kImport };
@@ -59,6 +70,10 @@ struct AppEvent {
   std::vector<UpdatedPageRef> updated;
   std::vector<std::string> errors;
   std::vector<ProposedPage> proposals;
+  std::vector<SettingsValue> settings;
+  uint64_t dialog_id = 0;
+  bool do_not_show_again = false;
+  std::optional<UserMessage> message;
 };
 
 // Called on the page database's thread (or on the subscribing thread, for what a new subscriber

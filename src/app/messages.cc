@@ -81,6 +81,16 @@ std::string_view ProblemName(Problem problem) {
       return "address-book";
     case Problem::kFailed:
       return "failed";
+    case Problem::kStartupFailed:
+      return "startup-failed";
+    case Problem::kStartupProgramMissing:
+      return "startup-missing-program";
+    case Problem::kStartupAccessDenied:
+      return "startup-access-denied";
+    case Problem::kSchedulerFailed:
+      return "scheduler-failed";
+    case Problem::kQuestion:
+      return "question";
   }
   return "failed";
 }
@@ -109,6 +119,14 @@ std::string_view FieldName(Field field) {
       return "fromName";
     case Field::kFromAddress:
       return "fromAddress";
+    case Field::kEveryHours:
+      return "everyHours";
+    case Field::kAt:
+      return "at";
+    case Field::kDays:
+      return "days";
+    case Field::kRepeat:
+      return "repeat";
   }
   return "";
 }
@@ -206,6 +224,32 @@ UserMessage NoEarlierVersionMessage() {
 
 UserMessage FailedMessage(std::string text, Error cause) {
   return WithCause(Unnumbered(Problem::kFailed, text, Icon::kError), cause);
+}
+
+UserMessage StartupFailedMessage(Error cause) {
+  return WithCause(Numbered(Problem::kStartupFailed, str::kStartupItemError, Icon::kError), cause);
+}
+
+UserMessage StartupProgramMissingMessage() {
+  return Numbered(Problem::kStartupProgramMissing, str::kStartupFilesMissing, Icon::kError);
+}
+
+UserMessage StartupAccessDeniedMessage(Error cause) {
+  return WithCause(Numbered(Problem::kStartupAccessDenied, str::kStartupAccessDenied, Icon::kError),
+                   cause);
+}
+
+UserMessage RemoveStartupForAllUsersQuestion() {
+  return Numbered(Problem::kQuestion, str::kStartupRemoveForAllUsers, Icon::kQuestion);
+}
+
+UserMessage SchedulerFailedMessage(Error cause) {
+  return WithCause(Unnumbered(Problem::kSchedulerFailed, text::kSchedulerError, Icon::kError),
+                   cause);
+}
+
+UserMessage InvalidValueMessage(Field field, std::string text) {
+  return Unnumbered(Problem::kInvalidValue, text, Icon::kInformation, field);
 }
 
 std::string ErrorSentence(Error e) {

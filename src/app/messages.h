@@ -38,6 +38,16 @@ UserMessage AddressBookMessage(Error cause = Error());
 // sentence as its detail.
 UserMessage FailedMessage(std::string text, Error cause = Error());
 
+// Run on startup: strings 231, 232, 233 (errors) and the question 234.
+UserMessage StartupFailedMessage(Error cause);
+UserMessage StartupProgramMissingMessage();
+UserMessage StartupAccessDeniedMessage(Error cause);
+UserMessage RemoveStartupForAllUsersQuestion();
+// The offline schedule could not be read or changed.
+UserMessage SchedulerFailedMessage(Error cause = Error());
+// A value that is not one of the field's values; `text` says what is wrong (information).
+UserMessage InvalidValueMessage(Field field, std::string text);
+
 // The sentence for an error number ("Unknown error." when there is none).
 std::string ErrorSentence(Error e);
 

@@ -20,6 +20,7 @@
 #include "history/smart_history.h"
 #include "platform/error.h"
 #include "platform/file_time.h"
+#include "platform/offline_schedule.h"
 #include "versions/page_diff.h"
 
 namespace tw::app {
@@ -29,26 +30,31 @@ enum class Icon { kNone, kError, kWarning, kInformation, kQuestion };
 
 // What went wrong, as a stable word for machines (ProblemName).
 enum class Problem {
-  kAddressRequired,   // "An address is required to add a page."
-  kInvalidAddress,    // "This is an invalid URL."
-  kNotHttp,           // "Only HTTP URL's are supported."
-  kInvalidTitle,      // the invalid-title message
-  kTitleTaken,        // "A page with this title already exists."
-  kOutOfRange,        // "Please enter a value between %d and %d.", filled in
-  kTooLong,           // "Please enter a length less than &d."
-  kAddFailed,         // "An error occurred while adding the page."
-  kPropertiesFailed,  // "An error occurred while setting the properties for this page."
-  kDeleteFailed,      // "An error occurred while deleting the page."
-  kBrowserFailed,     // "An error occurred while communicating with the web browser."
-  kCouldNotLoadPage,  // "Could not load the page."
-  kNoSuchPage,        // a page the facade does not know: the internal-error message
-  kInternal,          // the internal-error message
-  kInvalidValue,      // an option value the option cannot take (the command line's words)
-  kNoEarlierVersion,  // a page with no earlier version to show the changes since
-  kEnterValue,        // "Please enter a value." (a Tell a Friend field left empty)
-  kMailAddress,       // string 214: an e-mail address that cannot be one
-  kAddressBook,       // "An error occurred while accessing the Address Book."
-  kFailed,            // an operation failed; the message says which
+  kAddressRequired,        // "An address is required to add a page."
+  kInvalidAddress,         // "This is an invalid URL."
+  kNotHttp,                // "Only HTTP URL's are supported."
+  kInvalidTitle,           // the invalid-title message
+  kTitleTaken,             // "A page with this title already exists."
+  kOutOfRange,             // "Please enter a value between %d and %d.", filled in
+  kTooLong,                // "Please enter a length less than &d."
+  kAddFailed,              // "An error occurred while adding the page."
+  kPropertiesFailed,       // "An error occurred while setting the properties for this page."
+  kDeleteFailed,           // "An error occurred while deleting the page."
+  kBrowserFailed,          // "An error occurred while communicating with the web browser."
+  kCouldNotLoadPage,       // "Could not load the page."
+  kNoSuchPage,             // a page the facade does not know: the internal-error message
+  kInternal,               // the internal-error message
+  kInvalidValue,           // an option value the option cannot take (the command line's words)
+  kNoEarlierVersion,       // a page with no earlier version to show the changes since
+  kEnterValue,             // "Please enter a value." (a Tell a Friend field left empty)
+  kMailAddress,            // string 214: an e-mail address that cannot be one
+  kAddressBook,            // "An error occurred while accessing the Address Book."
+  kFailed,                 // an operation failed; the message says which
+  kStartupFailed,          // string 231
+  kStartupProgramMissing,  // string 232
+  kStartupAccessDenied,    // string 233
+  kSchedulerFailed,        // "An error occurred while accessing the Task Scheduler."
+  kQuestion,               // not a failure: a question to ask before going on (string 234)
 };
 std::string_view ProblemName(Problem problem);
 
@@ -66,6 +72,10 @@ enum class Field {
   kToAddress,
   kFromName,
   kFromAddress,
+  kEveryHours,  // of an offline schedule
+  kAt,
+  kDays,
+  kRepeat,
 };
 std::string_view FieldName(Field field);
 
@@ -290,6 +300,29 @@ struct ImportAddResult {
   size_t added = 0;
   std::optional<UserMessage> add_error;
   std::optional<UserMessage> error;
+};
+
+// --- Settings, startup and schedule --------------------------------------------------------------
+
+// What turning run-on-startup on or off did: nothing more to do, or a question to ask first
+// (answered by calling again with the answer).
+struct StartupChange {
+  std::optional<UserMessage> question;
+};
+
+// The offline schedule as the Schedule page shows it.
+struct ScheduleState {
+  SchedulerKind kind = SchedulerKind::kNone;
+  std::optional<OfflineSchedule> schedule;
+  std::optional<FileTime> next_run;
+  std::string status;  // "Next run time: \n...", or why there is none
+};
+
+// The folders inside one folder, for the page folder picker.
+struct FolderListing {
+  std::string path;                   // absolute, links resolved
+  std::optional<std::string> parent;  // none at the root
+  std::vector<std::string> folders;   // without hidden ones, sorted
 };
 
 }  // namespace tw::app

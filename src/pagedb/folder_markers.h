@@ -5,6 +5,8 @@
 //   "crs"   a request to stop the running pass (empty); any process may write it.
 //   "daa"   checking was stopped by the user; new pages are not checked on their own (empty).
 //   "err"   held with no sharing while a process takes the error files (error_log.h).
+//   "ntf"   held with no sharing while a process shows its Updated Pages dialog, so that one
+//           process at a time shows it (notify/notification_thread.h).
 //
 // Every open follows the sharing rules of platform/file.h, so a conflict is error 32 between
 // threads and processes alike. The object holds only the folder's path: copy it freely; any
@@ -25,6 +27,7 @@ class FolderMarkers {
   static constexpr std::string_view kStopRequest = "crs";
   static constexpr std::string_view kStoppedByUser = "daa";
   static constexpr std::string_view kErrorTaker = "err";
+  static constexpr std::string_view kNotifying = "ntf";
 
   explicit FolderMarkers(std::string folder) : folder_(std::move(folder)) {}
   const std::string& folder() const { return folder_; }

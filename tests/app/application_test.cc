@@ -16,6 +16,7 @@
 #include "pagefile/page_file.h"
 #include "pagefile/title.h"
 #include "platform/file_system.h"
+#include "platform/in_use_retry.h"
 #include "platform/settings_store.h"
 #include "platform/url_cache.h"
 #include "settings/checking_options.h"
