@@ -5,7 +5,8 @@
 #
 # A folder may include its own headers and those of folders below it, never one beside it or
 # above it. The front ends (api, service, nativehost, cli) reach the layers below only through
-# app/ (and may use foundation, platform and resources); service and nativehost also use api/.
+# app/ (and may use foundation, platform and resources); service and nativehost also use api/,
+# and the tidewell command (cli/) starts the service and the native host.
 # A header named *_internal.h belongs to its own folder.
 #
 # Run as: cmake -DSOURCE_DIR=<repository> -P cmake/CheckLayers.cmake
@@ -70,6 +71,9 @@ foreach(source IN LISTS sources)
       set(allowed ${front_end_may_use})
       if(NOT layer STREQUAL "api" AND NOT layer STREQUAL "cli")
         list(APPEND allowed api)
+      endif()
+      if(layer STREQUAL "cli")
+        list(APPEND allowed service nativehost)
       endif()
       if(NOT target IN_LIST allowed)
         string(APPEND problems

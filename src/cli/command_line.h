@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -53,6 +54,9 @@ const Command& ListCommand();
 const Command& InfoCommand();
 const Command& OptionCommand();
 const Command& DiffCommand();
+const Command& ServeCommand();
+// `tidewell` without a command: opens the window in the browser, starting the service.
+int OpenWindowInBrowser();
 // `tidewell /r`: the refresh command as the offline schedule runs it.
 int RunScheduledRefresh(app::Application& app, const Arguments& args);
 

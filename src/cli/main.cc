@@ -13,9 +13,9 @@
 namespace tw::cli {
 namespace {
 
-std::array<const Command*, 7> AllCommands() {
-  return {&AddCommand(),  &OpenCommand(), &RefreshCommand(), &ListCommand(),
-          &InfoCommand(), &DiffCommand(), &OptionCommand()};
+std::array<const Command*, 8> AllCommands() {
+  return {&ServeCommand(), &AddCommand(),  &OpenCommand(),  &RefreshCommand(),
+          &ListCommand(),  &InfoCommand(), &DiffCommand(), &OptionCommand()};
 }
 
 const Command* FindCommand(const std::string& name) {
@@ -32,9 +32,11 @@ int UnknownCommand(const std::string& name) {
 
 std::string ProgramHelp() {
   std::string text =
-      "Usage: tidewell COMMAND [ARGUMENTS]\n"
+      "Usage: tidewell [COMMAND [ARGUMENTS]]\n"
       "\n"
       "Tidewell watches a list of web pages and tells you when one of them has really changed.\n"
+      "Without a command, it opens its window in your web browser, starting 'tidewell serve'\n"
+      "when it does not run yet.\n"
       "\n"
       "Commands:\n";
   for (const Command* command : AllCommands()) {
@@ -86,10 +88,7 @@ int RunCommand(const Command& command, std::span<const std::string> words) {
 }
 
 int Main(std::span<const std::string> words) {
-  if (words.empty()) {
-    Print(ProgramHelp(), stderr);
-    return kExitUsage;
-  }
+  if (words.empty()) return OpenWindowInBrowser();
   const std::string& first = words[0];
   if (first == "--help" || first == "-h" || first == "help") {
     if (first == "help" && words.size() > 1) {

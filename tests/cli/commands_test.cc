@@ -257,14 +257,15 @@ TEST_F(CommandsTest, HelpVersionAndUsageErrors) {
   EXPECT_EQ(run.out, "tidewell " TW_VERSION "\n");
   const test::RunResult help = test::RunTidewell({"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* command : {"add", "open", "refresh", "list", "info", "option"}) {
+  for (const char* command : {"serve", "add", "open", "refresh", "list", "info", "option"}) {
     EXPECT_NE(help.out.find(std::string("  ") + command + " "), std::string::npos) << command;
     run = test::RunTidewell({command, "--help"});
     EXPECT_EQ(run.status, 0) << command;
     EXPECT_EQ(FirstLine(run.out).rfind(std::string("Usage: tidewell ") + command, 0), 0u);
   }
-  EXPECT_EQ(test::RunTidewell({}).status, 2);
   EXPECT_EQ(test::RunTidewell({"frobnicate"}).status, 2);
+  EXPECT_EQ(test::RunTidewell({"serve", "--port", "70000"}).status, 2);
+  EXPECT_EQ(test::RunTidewell({"serve", "--port"}).status, 2);
   run = test::RunTidewell({"help", "frobnicate"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(FirstLine(run.err), "tidewell: unknown command 'frobnicate'");

@@ -1,5 +1,7 @@
 #include "support/child_process.h"
 
+#include "support/sandbox.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -84,6 +86,22 @@ int ChildProcess::Wait() {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return -1;
+}
+
+std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
+  if (pid_ <= 0) return -1;
+  std::optional<int> status;
+  WaitFor(
+      [&] {
+        int raw = 0;
+        const pid_t done = ::waitpid(pid_, &raw, WNOHANG);
+        if (done != pid_) return false;
+        pid_ = -1;
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : -1;
+        return true;
+      },
+      timeout);
+  return status;
 }
 
 void ChildProcess::Kill(int signal_number) {

@@ -27,6 +27,8 @@ class ChildProcess {
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
   // Waits for the child's end; its exit status, or 128 + signal number.
   int Wait();
+  // The same, for at most `timeout`; nothing while the child still runs.
+  std::optional<int> Wait(std::chrono::milliseconds timeout);
   void Kill(int signal_number);
 
  private:
