@@ -130,7 +130,7 @@ TEST_F(NotificationTest, OfTwoServicesOnOneFolderOnlyOneShowsTheDialog) {
   const size_t before_clear = events_two.size();
   one.Call("pages.clearUpdated", {{"title", "Weather"}});
   ASSERT_TRUE(events_two.WaitFor(
-      "page", [](const Json& d) { return d["page"]["updated"] == false; }, std::chrono::seconds(10),
+      "page", [](const Json& d) { return d["page"]["updated"] == false; }, std::chrono::seconds(30),
       before_clear));
   const size_t before_one = events_one.size(), before_two = events_two.size();
   ++version_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/sandbox.h"
 
 namespace tw::test {
@@ -88,6 +90,15 @@ EventStream::EventStream(int port, const std::string& secret) : client_("127.0.0
         });
     ended_ = true;
   });
+  // Subscribed once the whole list has come (it ends with the checking state): what happens
+  // after this reaches the stream.
+  test::WaitFor(
+      [&] {
+        std::lock_guard lock(mutex_);
+        return ended_ || std::any_of(events_.begin(), events_.end(),
+                                     [](const Event& e) { return e.name == "checking"; });
+      },
+      std::chrono::seconds(20));
 }
 
 EventStream::~EventStream() { Close(); }
@@ -139,6 +150,21 @@ std::optional<Json> EventStream::WaitFor(const std::string& name,
   return found;
 }
 
+bool EventStream::WaitForCheckPass(size_t from, std::chrono::milliseconds timeout) {
+  return test::WaitFor(
+      [&] {
+        std::lock_guard lock(mutex_);
+        bool began = false;
+        for (size_t i = from; i < events_.size(); ++i) {
+          if (events_[i].name != "checking") continue;
+          if (events_[i].data["running"] == true) began = true;
+          if (began && events_[i].data["running"] == false) return true;
+        }
+        return false;
+      },
+      timeout);
+}
+
 std::vector<EventStream::Event> EventStream::Events() const {
   std::lock_guard lock(mutex_);
   return events_;
@@ -147,6 +173,13 @@ std::vector<EventStream::Event> EventStream::Events() const {
 size_t EventStream::size() const {
   std::lock_guard lock(mutex_);
   return events_.size();
+}
+
+std::string EventStream::Dump() const {
+  std::lock_guard lock(mutex_);
+  std::string text;
+  for (const Event& event : events_) text += event.name + " " + event.data.dump() + "\n";
+  return text;
 }
 
 Json FindPage(const Json& pages, const std::string& title) {

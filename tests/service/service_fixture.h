@@ -62,6 +62,7 @@ class EventStream {
     Json data;
   };
 
+  // Connects, and returns once the service has sent the whole list (or refused the stream).
   EventStream(int port, const std::string& secret);
   ~EventStream();
   EventStream(const EventStream&) = delete;
@@ -70,10 +71,15 @@ class EventStream {
   // Waits for an event of that name that matches, after the `from`-th event; its data.
   std::optional<Json> WaitFor(const std::string& name,
                               const std::function<bool(const Json&)>& match = nullptr,
-                              std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                              std::chrono::milliseconds timeout = std::chrono::seconds(30),
                               size_t from = 0);
+  // Waits for a check pass to begin and end after the `from`-th event.
+  bool WaitForCheckPass(size_t from = 0,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(30));
   std::vector<Event> Events() const;
   size_t size() const;
+  // Every event so far, one a line, for a failure's message.
+  std::string Dump() const;
   // Whether the service ended the stream.
   bool ended() const { return ended_; }
   int status() const { return status_; }
