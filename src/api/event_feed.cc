@@ -63,6 +63,13 @@ std::optional<EventMessage> ToEventMessage(const app::AppEvent& event) {
       if (error.contains("stringId")) data["stringId"] = error["stringId"];
       return Message("message", data);
     }
+    case EventKind::kProposals: {
+      Json pages = Json::array();
+      for (const app::ProposedPage& page : event.proposals) {
+        pages.push_back({{"title", page.title}, {"address", page.address}});
+      }
+      return Message("proposals", {{"pages", std::move(pages)}});
+    }
     case EventKind::kNewlyUpdated:
     case EventKind::kErrors:
       // The notification turns these into dialogs; the raw lists are not part of the API.
@@ -75,7 +82,7 @@ EventFeed::EventFeed(app::Application& app, bool shows_dialogs, size_t max_queue
     : cap_(max_queued_bytes), limit_(max_queued_bytes) {
   uint32_t classes =
       app::kPageEvents | app::kCheckingEvents | app::kRequestEvents | app::kOptionsEvents;
-  if (shows_dialogs) classes |= app::kNotificationEvents;
+  if (shows_dialogs) classes |= app::kNotificationEvents | app::kSmartHistoryEvents;
   subscription_ = app.Subscribe(classes, [this](const app::AppEvent& event) { Push(event); });
   std::lock_guard lock(mutex_);
   connecting_ = false;
