@@ -1,5 +1,6 @@
 #include "api/dispatcher.h"
 
+#include "api/method_groups.h"
 #include "app/messages.h"
 #include "resources/strings.h"
 
@@ -51,9 +52,13 @@ std::string_view SchedulerName(SchedulerKind kind) {
 
 }  // namespace
 
+Reply Reply::BadParams(const Params& params) { return FromParams(params); }
+
 Dispatcher::Dispatcher(app::Application& app, DispatcherConfig config)
     : app_(app), config_(std::move(config)) {
   AddFacadeMethods();
+  AddVersionMethods(*this, app_);
+  AddTellAFriendMethods(*this, app_);
 }
 
 void Dispatcher::Add(std::string name, Method method) {

@@ -35,6 +35,8 @@ struct Reply {
   static Reply Failed(const app::UserMessage& message) {
     return Reply{nullptr, ErrorJson(message)};
   }
+  // "invalid-params", with the first problem that `params` recorded.
+  static Reply BadParams(const Params& params);
 };
 
 class Dispatcher {
