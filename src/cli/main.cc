@@ -14,7 +14,7 @@ namespace tw::cli {
 namespace {
 
 std::array<const Command*, 8> AllCommands() {
-  return {&ServeCommand(), &AddCommand(),  &OpenCommand(),  &RefreshCommand(),
+  return {&ServeCommand(), &AddCommand(),  &OpenCommand(), &RefreshCommand(),
           &ListCommand(),  &InfoCommand(), &DiffCommand(), &OptionCommand()};
 }
 
