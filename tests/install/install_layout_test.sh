@@ -2,7 +2,8 @@
 # Installs the build below a temporary prefix whose path holds characters a desktop entry must
 # quote, and checks what a user gets there: every file in its place and nothing else, the desktop
 # entry valid and starting the installed program, the icon in every size, the man page, the
-# installed program working against a temporary HOME, and scripts/uninstall taking it all away.
+# installed program working against a temporary HOME, the menu's command starting the service and
+# opening its window (the UI built into the program), and scripts/uninstall taking it all away.
 #   install_layout_test.sh SOURCE_DIR BUILD_DIR VERSION
 set -euo pipefail
 source "$(dirname "$0")/checks.sh"
@@ -54,6 +55,51 @@ added=$(tidewell add http://127.0.0.1:9/news "Local News")
 listed=$(tidewell list)
 [[ "$listed" == *"Local News"* && "$listed" == *"http://127.0.0.1:9/news"* ]] ||
   fail "list shows: $listed"
+
+echo "== started from the application menu"
+# The menu's command starts the service and hands the window's address to the desktop's opener,
+# here a stand-in that writes down what it was given. A runtime folder of its own keeps this
+# service apart from any other of this user.
+runtime="$work/run" opener="$work/opener"
+mkdir -m 700 "$runtime"
+mkdir "$opener"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"$OPENED"\n' >"$opener/xdg-open"
+chmod +x "$opener/xdg-open"
+# The services this test started: the installed program with this test's runtime folder.
+services() {
+  local exe
+  find /proc -mindepth 2 -maxdepth 2 -path '/proc/[0-9]*/exe' -lname "$prefix/bin/tidewell" \
+    2>/dev/null | while read -r exe; do
+    if tr '\0' '\n' <"${exe%/exe}/environ" 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$runtime"; then
+      exe=${exe%/exe}
+      echo "${exe#/proc/}"
+    fi
+  done
+}
+stop_services() {
+  local pid
+  for pid in $(services); do kill -TERM "$pid" 2>/dev/null || true; done
+  for _ in $(seq 300); do
+    [ -z "$(services)" ] && return 0
+    sleep 0.1
+  done
+  fail "the service did not end on SIGTERM"
+}
+trap 'stop_services; rm -rf "$work"' EXIT
+env -i HOME="$home" XDG_RUNTIME_DIR="$runtime" OPENED="$work/opened" PATH="$opener:/usr/bin:/bin" \
+  LC_ALL=C.UTF-8 "${exec_arguments[@]}" || fail "the menu's command failed"
+[ -n "$(services)" ] || fail "the menu's command left no service running"
+address=$(head -n 1 "$work/opened")
+[[ "$address" =~ ^(http://127\.0\.0\.1:[0-9]+)/ ]] || fail "the opener was given '$address'"
+origin=${BASH_REMATCH[1]}
+# The address lets the browser in (a cookie), and the window is the UI built into the program.
+cookies="$work/cookies"
+window=$(curl -sS --fail -L -c "$cookies" -b "$cookies" "$address") || fail "the window's address"
+grep -qF '<div id="app">' <<<"$window" || fail "the program serves no built UI: $window"
+script=$(grep -oE 'src="[^"]+\.js"' <<<"$window" | head -n 1 | sed -E 's/^src="(\.?\/)?//; s/"$//')
+[ -n "$script" ] || fail "the window names no script: $window"
+curl -sS --fail -o /dev/null -b "$cookies" "$origin/$script" || fail "the window's script $script"
+stop_services
 
 echo "== scripts/uninstall"
 # A prefix is shared with other programs: theirs stay.
