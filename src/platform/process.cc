@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -246,7 +247,15 @@ Result<std::string> OwnProgramPath() {
   char buffer[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (length <= 0) return Error::LastErrno();
-  return std::string(buffer, static_cast<size_t>(length));
+  std::string path(buffer, static_cast<size_t>(length));
+  // The kernel marks a program whose file is gone: an upgrade renamed the new program over it, or
+  // it was removed. Whatever is written with the path (an autostart entry, a timer, a manifest)
+  // must name the program at its place, not the marked name.
+  constexpr std::string_view kReplaced = " (deleted)";
+  if (path.ends_with(kReplaced) && ::access(path.c_str(), F_OK) != 0) {
+    path.resize(path.size() - kReplaced.size());
+  }
+  return path;
 }
 
 Process::Process(Process&& other) noexcept

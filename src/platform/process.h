@@ -64,7 +64,8 @@ Result<ProgramRun> RunProgram(const std::vector<std::string>& argv, std::string_
 // The full path of a program found in PATH, as a shell would find it; 2 when there is none.
 Result<std::string> FindProgram(const std::string& name);
 
-// The path of the running program itself.
+// The path of the running program itself, as it is installed: when the file was replaced while
+// the program ran (a package upgrade), the path of the program now there.
 Result<std::string> OwnProgramPath();
 
 // Writing to a pipe or socket whose reader went away fails with an error instead of ending the

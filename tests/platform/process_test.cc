@@ -1,7 +1,12 @@
 #include "platform/process.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "support/child_process.h"
 #include "support/sandbox.h"
 
 namespace tw {
@@ -29,6 +34,23 @@ TEST(ProcessTest, AMissingProgramFailsToStartAndARunningOneIsLeftRunning) {
   Result<Process> slow = Process::Start({"sleep", "1"});
   ASSERT_TRUE(slow.ok());
   EXPECT_EQ(slow->WaitForExit(std::chrono::milliseconds(50)), std::nullopt);
+}
+
+TEST(ProcessTest, TheProgramsOwnPathIsWhereItIsInstalledEvenAfterAnUpgradeReplacedIt) {
+  test::Sandbox sandbox;
+  const std::string program = sandbox.Sub("bin", true) + "/tidewell";
+  std::filesystem::copy_file(TW_TEST_HELPER, program);
+  const std::string go = sandbox.Sub("go");
+  ASSERT_EQ(::mkfifo(go.c_str(), 0600), 0);
+  test::ChildProcess child = test::ChildProcess::Spawn({program, "own-program-path", go});
+  EXPECT_EQ(child.ReadLine(), program);
+
+  // As a package upgrade does: the new program is renamed over the running one.
+  std::filesystem::copy_file(TW_TEST_HELPER, program + ".new");
+  std::filesystem::rename(program + ".new", program);
+  test::WriteFileBytes(go, "");
+  EXPECT_EQ(child.ReadLine(), program);
+  EXPECT_EQ(child.Wait(), 0);
 }
 
 }  // namespace
