@@ -18,6 +18,7 @@ import { UpdatedPagesFeed, openUpdatedPages } from './dialogs/updated-pages';
 import { ErrorsFeed, openErrors } from './dialogs/errors';
 import { openOptions } from './dialogs/options';
 import { openImportWizard } from './dialogs/import-wizard';
+import { openTellAFriend } from './dialogs/tell-a-friend';
 
 const kMaxPathTitle = 254;
 
@@ -203,7 +204,7 @@ export class Controller {
       case Cmd.Options:
         return openOptions(this);
       case Cmd.TellAFriend:
-        return this.message({ text: msg.notYet('Tell a Friend'), icon: 'information' });
+        return openTellAFriend(this);
       case Cmd.Help:
         return this.help();
       case Cmd.LargeIcons:

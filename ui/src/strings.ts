@@ -25,6 +25,7 @@ export const msg = {
   notYet: (what: string) => `${what} comes with a later version of Tidewell.`,
   lost: 'Tidewell is not running. Waiting for it to start again...',
   helpError: 'An error occurred while accessing the help system.',
+  addressBookError: 'An error occurred while accessing the Address Book.',
 };
 
 export const kStatusChecking = 'Checking pages...';

@@ -4,6 +4,10 @@ import type {
   AddMode,
   AddResult,
   AppInfo,
+  Changes,
+  Contact,
+  FriendMessage,
+  PageVersion,
   DropResult,
   DroppedFile,
   FolderListing,
@@ -97,5 +101,24 @@ export class ApiClient {
   }
   answerNotification(id: number, doNotShowAgain: boolean, chosenTitle?: string) {
     return this.call<object>('notify.answer', { id, chosenTitle, doNotShowAgain });
+  }
+  pageVersions(title: string) {
+    return this.call<{ versions: PageVersion[] }>('pages.versions', { title });
+  }
+  pageChanges(title: string, version?: number) {
+    return this.call<Changes>('pages.changes', { title, version });
+  }
+  openTellAFriend() {
+    return this.call<FriendMessage>('friend.open');
+  }
+  // `open`: the service opens the address itself; otherwise it is only handed back.
+  sendTellAFriend(message: FriendMessage, open: boolean) {
+    return this.call<{ address: string; opened: boolean }>('friend.send', { ...message, open });
+  }
+  importVCardText(text: string) {
+    return this.call<{ contacts: Contact[] }>('friend.importVCard', { text });
+  }
+  importAddressBook() {
+    return this.call<{ contacts: Contact[] }>('friend.importAddressBook');
   }
 }

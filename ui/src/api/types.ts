@@ -134,6 +134,51 @@ export interface UpdatedPageRef {
   address: string;
 }
 
+// The fields of the Tell a Friend dialog.
+export type MailFormat = 'html' | 'plainText';
+export interface FriendMessage {
+  toName: string;
+  toAddress: string;
+  fromName: string;
+  fromAddress: string;
+  format: MailFormat;
+}
+
+export interface Contact {
+  name: string;
+  address: string;
+}
+
+// An earlier content of a page, kept when a check found the page changed.
+export interface PageVersion {
+  id: number;
+  address: string;
+  foundTime: string | null; // null: the page's first content
+  replacedTime: string;
+  size: number; // bytes of the page and its frames
+}
+
+export type DiffKind = 'same' | 'removed' | 'added';
+export interface DiffRun {
+  kind: DiffKind;
+  text: string;
+}
+
+// What changed in one document: the page, or one of its frames.
+export interface DocumentChanges {
+  address: string;
+  changed: boolean;
+  text: DiffRun[];
+  html: string[]; // a unified line diff
+}
+
+export interface Changes {
+  title: string;
+  address: string;
+  version: PageVersion;
+  documents: DocumentChanges[];
+}
+
 export type ServerEvent =
   | { event: 'loading'; data: Record<string, never> }
   | { event: 'page'; data: { change: 'added' | 'removed' | 'changed'; page: Page } }

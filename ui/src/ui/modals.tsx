@@ -29,9 +29,13 @@ export class Modals {
           if (at < 0) return;
           this.stack.splice(at, 1);
           this.changed();
-          // Give focus back once the dialog is gone.
+          // Give focus back once the dialog is gone; where that control can no longer take it
+          // (it went away or was disabled), the dialog beneath takes it, so that its keys work.
           requestAnimationFrame(() => {
             if (returnFocus?.isConnected) returnFocus.focus();
+            const dialogs = document.querySelectorAll<HTMLElement>('.backdrop > .dialog');
+            const top = dialogs[dialogs.length - 1];
+            if (top && !top.contains(document.activeElement)) top.focus();
           });
           resolve(value as T);
         },

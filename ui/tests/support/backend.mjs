@@ -37,7 +37,8 @@ function readFirstLine(child) {
   });
 }
 
-// Starts a service in a fresh HOME. `options.firstRun` leaves the first-start wizard to come.
+// Starts a service in a fresh HOME. `options.firstRun` leaves the first-start wizard to come;
+// `options.env(home)` gives variables of the service's environment to add or replace.
 export async function startBackend(options = {}) {
   const home = mkdtempSync(join(tmpdir(), 'tw-home-'));
   mkdirSync(join(home, 'Documents'), { recursive: true });
@@ -47,6 +48,7 @@ export async function startBackend(options = {}) {
     XDG_CONFIG_HOME: join(home, '.config'),
     XDG_DATA_HOME: join(home, '.local', 'share'),
     XDG_RUNTIME_DIR: join(home, 'run'),
+    ...(options.env ? options.env(home) : {}),
   };
   mkdirSync(env.XDG_RUNTIME_DIR, { mode: 0o700 });
   const launch = (extra = []) =>

@@ -5,9 +5,12 @@ export async function startWebServer() {
   const pages = new Map();
   const delays = new Map();
   const hits = new Map();
+  const queries = new Map();
   const server = createServer(async (req, res) => {
-    const path = new URL(req.url, 'http://x').pathname;
+    const url = new URL(req.url, 'http://x');
+    const path = url.pathname;
     hits.set(path, (hits.get(path) ?? 0) + 1);
+    queries.set(path, [...(queries.get(path) ?? []), req.url.slice(path.length)]);
     const delay = delays.get(path);
     if (delay) await new Promise((r) => setTimeout(r, delay));
     const body = pages.get(path);
@@ -24,6 +27,8 @@ export async function startWebServer() {
     },
     // How many requests this path has had.
     hits: (path) => hits.get(path) ?? 0,
+    // The query parts (with their "?") this path was asked for, in order, as sent.
+    queries: (path) => queries.get(path) ?? [],
     // Answers for this path only after `ms` milliseconds.
     delay(path, ms) {
       delays.set(path, ms);
