@@ -4,6 +4,7 @@ import { mkdirSync } from 'node:fs';
 import { startBackend } from '../tests/support/backend.mjs';
 import { launchBrowser } from '../tests/support/browser.mjs';
 import { startWebServer } from '../tests/support/web-server.mjs';
+import { writeThunderbirdAddressBook } from '../tests/support/mail.mjs';
 
 const out = process.argv[2] ?? '/tmp/tw-shots';
 const only = process.argv[3]?.split(',');
@@ -79,6 +80,46 @@ const dialogs = {
     await p.keyboard.press('F5');
     await p.getByRole('dialog', { name: 'Updated Pages - Tidewell' }).waitFor();
   },
+  friend: async (p) => {
+    const button = p.getByRole('toolbar').getByRole('button', { name: 'Tell a Friend' });
+    if (await button.isVisible()) await button.click();
+    else {
+      await p.getByRole('button', { name: 'More' }).click();
+      await p.getByRole('menuitem', { name: 'Tell a Friend' }).click();
+    }
+    await p.getByRole('dialog', { name: 'Tell a Friend - Tidewell' }).getByLabel('Name:').first().fill('Ann Example');
+  },
+  addressbook: async (p) => {
+    writeThunderbirdAddressBook(backend.home, [
+      { uid: 'a', properties: { DisplayName: 'Ann Example', PrimaryEmail: 'ann@example.org' } },
+      { uid: 'b', properties: { FirstName: 'Bea', LastName: 'Bright', PrimaryEmail: 'bea.bright@mail.example' } },
+      { uid: 'c', properties: { DisplayName: 'Carol Côté', PrimaryEmail: 'carol@example.org', SecondEmail: 'carol@work.example' } },
+    ]);
+    await dialogs.friend(p);
+    await p.getByRole('button', { name: 'Import MAPI' }).click();
+    await p.getByRole('dialog', { name: 'Address Book' }).waitFor();
+  },
+  changes: async (p) => {
+    const versions = async () => (await backend.api('pages.versions', { title: 'Local news' })).versions.length;
+    const before = await versions();
+    web.set('/news', `<h1>Local news</h1><p>The ferry to the island leaves at ${8 + before}:15 from pier ${2 + before}.</p><p>Market on Saturday.</p>`);
+    await backend.api('checking.refresh');
+    for (let i = 0; i < 100 && (await versions()) === before; i++) await p.waitForTimeout(100);
+    // From the Updated Pages dialog when it comes (one at a time, in every window), else from
+    // the item menu.
+    const updated = p.getByRole('dialog', { name: 'Updated Pages - Tidewell' });
+    if (await updated.waitFor({ timeout: 2000 }).then(() => true, () => false))
+      await updated.getByRole('button', { name: 'Show Changes: Local news' }).click();
+    else {
+      await p.getByRole('option', { name: 'Local news' }).click({ button: 'right' });
+      await p.getByRole('menuitem', { name: 'Show Changes' }).click();
+    }
+    await p.getByRole('dialog', { name: 'Show Changes - Tidewell' }).getByRole('region').first().waitFor();
+  },
+  changeshtml: async (p) => {
+    await dialogs.changes(p);
+    await p.getByRole('checkbox', { name: 'Show the HTML changes' }).check();
+  },
   message: async (p) => {
     await p.getByRole('button', { name: 'Add Page' }).click();
     await p.getByLabel('Title:').fill('bad/title');
@@ -90,7 +131,7 @@ for (const scheme of ['light', 'dark'])
   for (const [sizeName, size] of Object.entries(sizes))
     for (const [name, act] of Object.entries(dialogs)) {
       if (only && !only.includes(name)) continue;
-      if (sizeName === 'narrow' && scheme === 'dark' && name !== 'main') continue;
+      if (sizeName === 'narrow' && scheme === 'dark' && !['main', 'friend', 'changes'].includes(name)) continue;
       await shoot(`${name}-${sizeName}-${scheme}`, { ...size, scheme }, act).catch((e) => console.error(name, e.message));
     }
 await browser.close();

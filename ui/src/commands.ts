@@ -26,6 +26,8 @@ export const Cmd = {
   ShowUpdatedColumn: 32797,
   SortByStatus: 32798,
   Help: 57670,
+  // Beyond the desktop program's own commands.
+  ShowChanges: 33000,
 } as const;
 export type CommandId = (typeof Cmd)[keyof typeof Cmd];
 
@@ -57,6 +59,7 @@ export const kCommandText: Record<CommandId, CommandText> = {
   [Cmd.Options]: { text: 'Options' },
   [Cmd.TellAFriend]: { text: 'Tell a Friend' },
   [Cmd.Help]: { text: 'Help' },
+  [Cmd.ShowChanges]: { text: 'Show &Changes', status: 'Shows what changed in the selected page since an earlier version.' },
   [Cmd.LargeIcons]: { text: '&Large Icons', status: 'Display pages as large icons.' },
   [Cmd.SmallIcons]: { text: '&Small Icons', status: 'Display pages as small icons.' },
   [Cmd.List]: { text: '&List', status: 'Display pages as a list of small icons.' },

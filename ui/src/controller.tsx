@@ -19,6 +19,7 @@ import { ErrorsFeed, openErrors } from './dialogs/errors';
 import { openOptions } from './dialogs/options';
 import { openImportWizard } from './dialogs/import-wizard';
 import { openTellAFriend } from './dialogs/tell-a-friend';
+import { openShowChanges } from './dialogs/show-changes';
 
 const kMaxPathTitle = 254;
 
@@ -205,6 +206,8 @@ export class Controller {
         return openOptions(this);
       case Cmd.TellAFriend:
         return openTellAFriend(this);
+      case Cmd.ShowChanges:
+        return entry && !entry.page.pending && openShowChanges(this, entry.page);
       case Cmd.Help:
         return this.help();
       case Cmd.LargeIcons:
@@ -439,6 +442,7 @@ export class Controller {
     });
     return [
       item(Cmd.Open),
+      item(Cmd.ShowChanges, pending),
       { type: 'separator' },
       item(Cmd.ClearUpdateFlag),
       item(Cmd.SmartUpdateWizard),

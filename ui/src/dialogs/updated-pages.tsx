@@ -1,5 +1,6 @@
 // The Updated Pages dialog: the pages that have just changed. Pages announced while it is open
-// are added to it, each title once. Choosing a page closes it and opens the page.
+// are added to it, each title once. Choosing a page closes it and opens the page; Show Changes
+// shows what changed in it, above the dialog.
 import { useState } from 'preact/hooks';
 import type { UpdatedPageRef } from '../api/types';
 import type { Controller } from '../controller';
@@ -8,6 +9,7 @@ import { Button, Buttons, Checkbox, Group } from '../ui/fields';
 import { PageGlyph } from '../ui/icons';
 import { Dialog } from '../ui/modals';
 import { useSource } from '../ui/use-source';
+import { openShowChanges } from './show-changes';
 
 export class UpdatedPagesFeed {
   pages: UpdatedPageRef[] = [];
@@ -71,7 +73,7 @@ function UpdatedPagesDialog({
           Page
         </div>
         {feed.pages.map((page) => (
-          <div role="listitem" key={page.title}>
+          <div role="listitem" class="row-with-action" key={page.title}>
             <button
               type="button"
               class="simple-row link-row"
@@ -81,6 +83,15 @@ function UpdatedPagesDialog({
             >
               <PageGlyph state={IconState.Updated} size={16} />
               <span>{page.title}</span>
+            </button>
+            <button
+              type="button"
+              class="row-action"
+              aria-label={`Show Changes: ${page.title}`}
+              title="Show what changed in this page"
+              onClick={() => void openShowChanges(c, page)}
+            >
+              Show Changes
             </button>
           </div>
         ))}

@@ -11,6 +11,7 @@ import { useSource } from './use-source';
 
 const kPageTasks: [string, CommandId][] = [
   ['Open this page', Cmd.Open],
+  ['See what changed', Cmd.ShowChanges],
   ['Clear this page', Cmd.ClearUpdateFlag],
   ['Fix this page', Cmd.SmartUpdateWizard],
   ['Reset this page', Cmd.Reset],
@@ -59,7 +60,7 @@ export function TaskPane({ c }: { c: Controller }) {
   const page = entry?.page;
   const pending = !!page?.pending;
   const link = ([text, command]: [string, CommandId]) => {
-    const disabled = pending && (command === Cmd.Reset || command === Cmd.Rename || command === Cmd.Delete);
+    const disabled = pending && (command === Cmd.Reset || command === Cmd.Rename || command === Cmd.Delete || command === Cmd.ShowChanges);
     return (
       <li key={text}>
         <button
