@@ -294,7 +294,7 @@ describe('the item menu', () => {
     await pageItem(page, 'Surf report').click({ button: 'right' });
     const menu = page.getByRole('menu');
     const names = await menu.getByRole('menuitem').evaluateAll((items) => items.map((i) => i.getAttribute('aria-label')));
-    assert.deepEqual(names, ['Open', 'Clear Update Flag', 'Smart Update Wizard', 'Reset', 'Rename', 'Delete', 'Properties']);
+    assert.deepEqual(names, ['Open', 'Show Changes', 'Clear Update Flag', 'Smart Update Wizard', 'Reset', 'Rename', 'Delete', 'Properties']);
     assert.equal(await menu.getByRole('separator').count(), 3);
     await page.keyboard.press('Escape');
 
@@ -309,7 +309,7 @@ describe('the item menu', () => {
     const disabled = await menu
       .getByRole('menuitem')
       .evaluateAll((items) => items.filter((i) => i.getAttribute('aria-disabled') === 'true').map((i) => i.getAttribute('aria-label')));
-    assert.deepEqual(disabled, ['Reset', 'Rename', 'Delete', 'Properties']);
+    assert.deepEqual(disabled, ['Show Changes', 'Reset', 'Rename', 'Delete', 'Properties']);
     await page.keyboard.press('Escape');
     await waitFor(async () => (await placeholder.getAttribute('aria-description'))?.split(', ')[0] !== 'Adding...', 'the page to arrive', 15000);
     assert.equal(await messageBox(page).count(), 0);

@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { after, afterEach, before, describe, test } from 'node:test';
 import { kBackendKind, startBackend } from './support/backend.mjs';
 import { launchBrowser } from './support/browser.mjs';
-import { answerMessage, checkAndWait, closeAll, dialog, listedTitles, openUi, pageItem, waitFor } from './support/ui.mjs';
+import { checkAndWait, closeAll, dialog, listedTitles, openUi, pageItem, waitFor } from './support/ui.mjs';
 import { startWebServer } from './support/web-server.mjs';
 
 let web;
@@ -350,13 +350,6 @@ describe('dropping onto the list', () => {
     await add.getByLabel('Title:').fill('Dropped text');
     await add.getByRole('button', { name: 'OK' }).click();
     await pageItem(page, 'Dropped text').waitFor();
-  });
-});
-
-describe('message boxes', () => {
-  test('Tell a Friend says it comes later, with an information icon', async () => {
-    await page.getByRole('toolbar').getByRole('button', { name: 'Tell a Friend' }).click();
-    await answerMessage(page, { text: 'Tell a Friend comes with a later version of Tidewell.', icon: 'Information' });
   });
 });
 
