@@ -128,4 +128,33 @@ describe('Show Changes', { skip }, () => {
     assert.deepEqual(await marked(pageDoc, 'deletion'), ['[removed: 06:10]', '[removed: 18:32.]']);
     assert.deepEqual(await marked(pageDoc, 'insertion'), ['[added: 07:20]', '[added: 19:02.]']);
   });
+
+  test('shortens long unchanged text beside a change until the whole text is asked for', async () => {
+    const sentences = Array.from({ length: 40 }, (_, i) => `Entry ${i} of the almanac stays as it was.`);
+    const almanac = (moon) => `<p>${sentences.join(' ')} The moon is ${moon} tonight. ${sentences.join(' ')}</p>`;
+    web.set('/almanac', almanac('waxing'));
+    await backend.addElsewhere(web.url('/almanac'), 'Almanac');
+    await pageItem(page, 'Almanac').waitFor();
+    await checkAndWait(backend, web, ['/almanac']);
+    web.set('/almanac', almanac('full'));
+    await checkAndWait(backend, web, ['/almanac']);
+    await dismissUpdatedPages();
+
+    // From the task pane of the selected page.
+    await pageItem(page, 'Almanac').click();
+    await page.getByRole('complementary', { name: 'Task pane' }).getByRole('button', { name: 'See what changed' }).click();
+    const view = dialog(page, kTitle);
+    const text = view.getByRole('region', { name: 'Page' }).locator('.diff-text');
+    await text.waitFor();
+    const short = await text.textContent();
+    assert.match(short, /The moon is \[removed: waxing\] \[added: full\] tonight\./);
+    assert.ok(short.includes('…'), short);
+    assert.ok(!short.includes('Entry 10 of'), 'the text far from the change is left out');
+    assert.ok(short.length < 1000, `${short.length} characters`);
+
+    await view.getByRole('checkbox', { name: 'Show the whole text' }).check();
+    const whole = await text.textContent();
+    assert.ok(!whole.includes('…'));
+    for (const sentence of [sentences[0], sentences[10], sentences[39]]) assert.ok(whole.includes(sentence), sentence);
+  });
 });
