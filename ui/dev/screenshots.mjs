@@ -109,7 +109,7 @@ const dialogs = {
     // the item menu.
     const updated = p.getByRole('dialog', { name: 'Updated Pages - Tidewell' });
     if (await updated.waitFor({ timeout: 2000 }).then(() => true, () => false))
-      await updated.getByRole('button', { name: 'Show Changes: Local news' }).click();
+      await updated.getByRole('listitem').filter({ hasText: 'Local news' }).getByRole('button', { name: 'Show Changes' }).click();
     else {
       await p.getByRole('option', { name: 'Local news' }).click({ button: 'right' });
       await p.getByRole('menuitem', { name: 'Show Changes' }).click();

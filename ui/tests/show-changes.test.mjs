@@ -70,7 +70,7 @@ describe('Show Changes', { skip }, () => {
 
     const updated = dialog(page, 'Updated Pages - Tidewell');
     await updated.waitFor({ timeout: 15000 });
-    await updated.getByRole('listitem').filter({ hasText: 'Tides' }).getByRole('button', { name: 'Show Changes: Tides' }).click();
+    await updated.getByRole('listitem').filter({ hasText: 'Tides' }).getByRole('button', { name: 'Show Changes' }).click();
     const view = dialog(page, kTitle);
     await view.waitFor();
 

@@ -163,6 +163,7 @@ describe('the details view and the task pane', () => {
     await pane.getByRole('button', { name: 'Page Tasks' }).waitFor();
     assert.deepEqual(await pane.getByRole('list').first().getByRole('button').allTextContents(), [
       'Open this page',
+      'See what changed',
       'Clear this page',
       'Fix this page',
       'Reset this page',

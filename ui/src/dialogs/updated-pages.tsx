@@ -72,7 +72,7 @@ function UpdatedPagesDialog({
         <div class="simple-list-head" aria-hidden="true">
           Page
         </div>
-        {feed.pages.map((page) => (
+        {feed.pages.map((page, i) => (
           <div role="listitem" class="row-with-action" key={page.title}>
             <button
               type="button"
@@ -82,12 +82,12 @@ function UpdatedPagesDialog({
               onClick={() => close({ chosen: page, doNotShowAgain: doNotShow })}
             >
               <PageGlyph state={IconState.Updated} size={16} />
-              <span>{page.title}</span>
+              <span id={`updated-title-${i}`}>{page.title}</span>
             </button>
             <button
               type="button"
               class="row-action"
-              aria-label={`Show Changes: ${page.title}`}
+              aria-describedby={`updated-title-${i}`}
               title="Show what changed in this page"
               onClick={() => void openShowChanges(c, page)}
             >
