@@ -59,6 +59,9 @@ describe('Show Changes', { skip }, () => {
     await waitFor(async () => (await status.textContent())?.startsWith(kNoEarlierStart), 'the empty state');
     assert.equal(await view.getByRole('combobox', { name: 'Compare with:' }).count(), 0);
     assert.equal(await view.getByRole('heading', { name: 'Tides' }).count(), 1);
+    // The keys scroll the changes at once.
+    const changes = view.getByRole('region', { name: 'Changes', exact: true });
+    assert.ok(await changes.evaluate((el) => el === document.activeElement), 'the changes have the focus');
     await view.getByRole('button', { name: 'Close' }).click();
     await view.waitFor({ state: 'detached' });
   });

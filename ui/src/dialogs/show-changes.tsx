@@ -106,7 +106,15 @@ function ShowChangesView({ c, page, close }: { c: Controller; page: Pick<Page, '
           </div>
         )}
       </div>
-      <div class="changes-body" aria-busy={state.kind === 'loading' || (state.kind === 'shown' && !state.changes)}>
+      {/* Focused first, so that the arrow and page keys scroll through the changes at once. */}
+      <div
+        class="changes-body"
+        role="region"
+        aria-label="Changes"
+        tabIndex={0}
+        data-autofocus
+        aria-busy={state.kind === 'loading' || (state.kind === 'shown' && !state.changes)}
+      >
         {state.kind === 'loading' && <p class="loading">Loading...</p>}
         {state.kind === 'none' && (
           <p class="changes-empty" role="status">
