@@ -130,6 +130,13 @@ describe('Show Changes', { skip }, () => {
     await waitFor(async () => (await marked(pageDoc, 'deletion')).length === 2, 'the diff with the oldest');
     assert.deepEqual(await marked(pageDoc, 'deletion'), ['[removed: 06:10]', '[removed: 18:32.]']);
     assert.deepEqual(await marked(pageDoc, 'insertion'), ['[added: 07:20]', '[added: 19:02.]']);
+
+    // A change found while the view is open adds its version to the list; the choice stays.
+    web.set('/tides', tidePage('<p>High water at 07:55 and 19:02.</p>'));
+    await checkAndWait(backend, web, ['/tides']);
+    await waitFor(async () => (await options.count()) === 3, 'the new version listed');
+    assert.equal(await picker.inputValue(), String(versions[1].id));
+    assert.deepEqual(await marked(pageDoc, 'insertion'), ['[added: 07:55]', '[added: 19:02.]']);
   });
 
   test('shortens long unchanged text beside a change until the whole text is asked for', async () => {

@@ -2,7 +2,7 @@
 // visible text of the page and of each of its frames, with the parts that change on every
 // download left out, as a word diff; the raw HTML as a line diff on request. Added and removed
 // text are <ins> and <del>, underlined and struck through and named for screen readers, so that
-// colour is never the only mark.
+// colour is never the only mark. A version kept while the view is open joins its list.
 import { Fragment } from 'preact';
 import { useEffect, useState } from 'preact/hooks';
 import { ApiError } from '../api/transport';
@@ -11,6 +11,7 @@ import type { Controller } from '../controller';
 import { formatTime } from '../model/format';
 import { Button, Buttons, Checkbox } from '../ui/fields';
 import { Dialog } from '../ui/modals';
+import { useSource } from '../ui/use-source';
 
 export const kShowChangesTitle = 'Show Changes - Tidewell';
 export const kNoEarlierVersion =
@@ -39,6 +40,10 @@ function ShowChangesView({ c, page, close }: { c: Controller; page: Pick<Page, '
   const [chosen, setChosen] = useState<number | undefined>(undefined);
   const [wholeText, setWholeText] = useState(false);
   const [showHtml, setShowHtml] = useState(false);
+  // A check that finds the page changed again while the view is open keeps another version; the
+  // page's event brings a new page object.
+  useSource(c.store);
+  const current = c.store.get(page.title)?.page;
 
   useEffect(() => {
     let live = true;
@@ -47,7 +52,7 @@ function ShowChangesView({ c, page, close }: { c: Controller; page: Pick<Page, '
         const versions = (await c.client.pageVersions(page.title)).versions;
         if (!live) return;
         if (!versions.length) return setState({ kind: 'none' });
-        const id = chosen ?? versions[0].id;
+        const id = chosen !== undefined && versions.some((v) => v.id === chosen) ? chosen : versions[0].id;
         setState((s) => ({ kind: 'shown', versions, changes: s.kind === 'shown' ? s.changes : null }));
         const changes = await c.client.pageChanges(page.title, id);
         if (live) setState({ kind: 'shown', versions, changes });
@@ -62,9 +67,8 @@ function ShowChangesView({ c, page, close }: { c: Controller; page: Pick<Page, '
     return () => {
       live = false;
     };
-  }, [c, page.title, chosen]);
+  }, [c, page.title, chosen, current]);
 
-  const current = c.store.get(page.title)?.page;
   const address = state.kind === 'shown' && state.changes ? state.changes.address : (current?.address ?? page.address);
   const openPage = (e: MouseEvent) => {
     e.preventDefault();
@@ -84,7 +88,7 @@ function ShowChangesView({ c, page, close }: { c: Controller; page: Pick<Page, '
             <div class="field-control">
               <select
                 id="changes-version"
-                value={String(chosen ?? state.versions[0].id)}
+                value={String(state.versions.some((v) => v.id === chosen) ? chosen : state.versions[0].id)}
                 onChange={(e) => setChosen(Number((e.target as HTMLSelectElement).value))}
               >
                 {state.versions.map((v) => (
