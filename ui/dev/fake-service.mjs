@@ -26,6 +26,8 @@ const maxTitleLength = 254 - folder.length;
 
 const kInvalidTitle =
   'The title can not contain any of the following characters:\r\n/ \\ : * ? " < > |';
+const kMailAddressFormat = 'E-Mail address has an incorrect format.\r\nPlease enter the address in the form someone@example.com.';
+const kAddressBookError = 'An error occurred while accessing the Address Book.';
 const fail = (code, message, icon, extra = {}) => Object.assign(new Error(message), { body: { code, message, icon, ...extra } });
 
 // ---- state ----
@@ -36,6 +38,7 @@ let nextRequestId = 1;
 let nextNotifyId = 1;
 let runOnStartup = false;
 let schedule = null;
+let sender = { fromName: '', fromAddress: '' };
 const settings = {
   FirstRun: args['first-run'] ? 0 : 1,
   RunBkg: 1, ConfirmAC: 1, PageNotify: 1, PageReNotify: 1, LastUpdateColumn: 1, UpdateSort: 1, TaskPad: 1,
@@ -312,6 +315,47 @@ const methods = {
     return { path: at, parent: at === '/' ? null : dirname(at), folders: names };
   },
   'smartHistory.reset': () => ({}),
+  // Tell a Friend as far as the stand-in goes: the sender remembered in memory, the dialog's
+  // checks, a mailto: address that is only handed back; the address book holds two contacts.
+  'friend.open': () => ({ toName: '', toAddress: '', ...sender, format: 'html' }),
+  'friend.send': (m) => {
+    const fields = ['toName', 'toAddress', 'fromName', 'fromAddress'];
+    const value = Object.fromEntries(fields.map((f) => [f, String(m[f] ?? '').slice(0, 100)]));
+    for (const field of fields)
+      if (!value[field]) throw fail('enter-value', 'Please enter a value.', 'error', { field, stringId: 213 });
+    for (const field of ['toAddress', 'fromAddress']) {
+      const a = value[field];
+      const at = a.indexOf('@');
+      const dot = a.lastIndexOf('.');
+      if (a.length < 7 || at < 0 || dot < at + 2 || dot === a.length - 1)
+        throw fail('mail-address', kMailAddressFormat, 'error', { field, stringId: 214 });
+    }
+    sender = { fromName: value.fromName, fromAddress: value.fromAddress };
+    const subject = encodeURIComponent(`${value.fromName} recommends Tidewell`);
+    return { address: `mailto:${encodeURIComponent(value.toAddress).replace('%40', '@')}?subject=${subject}`, opened: false };
+  },
+  'friend.importVCard': ({ text = '' }) => {
+    // Plain cards only: no folded lines, no encodings.
+    const cards = text.split(/^BEGIN:VCARD\s*$/im).slice(1);
+    if (!cards.length) throw fail('address-book', kAddressBookError, 'error', { stringId: 133 });
+    const line = (card, name) => new RegExp(`^${name}(?:;[^:]*)?:(.*)$`, 'im').exec(card)?.[1]?.trim();
+    const contacts = cards
+      .map((card) => ({ name: line(card, 'FN'), address: line(card, 'EMAIL') }))
+      .filter((c) => c.name && c.address);
+    return { contacts };
+  },
+  'friend.importAddressBook': () => ({
+    contacts: [
+      { name: 'Ann Example', address: 'ann@example.org' },
+      { name: 'Bea Bright', address: 'bea@example.org' },
+    ],
+  }),
+  // The stand-in keeps no earlier versions.
+  'pages.versions': ({ title }) => (pageOf(title), { versions: [] }),
+  'pages.changes': ({ title }) => {
+    pageOf(title);
+    throw fail('no-earlier-version', 'This page has no earlier version to compare with yet.', 'information');
+  },
   'notify.answer': ({ doNotShowAgain }) => {
     if (doNotShowAgain) setSetting({ PageNotify: 0 });
     return {};
