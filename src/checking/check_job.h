@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "foundation/owned_list.h"
 #include "platform/file_time.h"
@@ -34,6 +35,10 @@ struct CheckJob : SmartUpdateJob, ListNode<CheckJob> {
   Scheduling scheduling = Scheduling::kReady;
   FileTime deadline;  // with Scheduling::kWaiting, sleep until then
   CheckEntry* entry = nullptr;
+  // The page's header and address as the job read them: what others wrote to the page file
+  // meanwhile shows against them when the job writes its outcome.
+  PageHeader read_header;
+  std::string read_address;
 
   // As the Smart Update job's, and the request side starts over too.
   void ResetForNextDocument() {

@@ -115,12 +115,13 @@ class CheckPass {
   CheckJob* StartJob(CheckEntry& entry, RequestSlot* slot);
   void Post(CheckJob& job, uint32_t& running, bool& some_finished);
   void DropJob(CheckJob* job);
-  Error FinishJob(CheckJob& job);
-  void WriteBack(CheckJob& job);
+  void FinishJob(CheckJob& job);
+  struct WriteOutcome;
+  WriteOutcome WriteBack(CheckJob& job);
 
   // Earlier versions: the content a change replaces is kept, and a full pass drops the versions
   // of pages no longer in the folder. Neither may fail the pass or a page.
-  void KeepReplacedVersion(const std::string& title, FileTime replaced_time);
+  void KeepReplacedVersion(const PageRecord& replaced, FileTime replaced_time);
   void DropVersionsOfGonePages();
 
   Result<Flow> SchedulingSweep();
@@ -407,12 +408,8 @@ void CheckPass::Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped
   const JobState state = FirstStateOf(summary->header);
   if (entry.state == EntryState::kChecking) {
     if (state == entry.first_state && settings == entry.listed) {
-      // The job goes on untouched (a queued one reads the page when it starts). An updated flag
-      // cleared meanwhile stays cleared, unless the job has found a change of its own.
-      if (CheckJob* job = entry.job; job && !job->changed) {
-        job->page->updated = summary->header.updated;
-        job->page->updatedTime = summary->header.updatedTime;
-      }
+      // The job goes on untouched (a queued one reads the page when it starts); what else was
+      // changed meanwhile is kept when the job writes its outcome (WriteBack).
       return;
     }
     if (entry.job) {
@@ -449,6 +446,7 @@ CheckJob* CheckPass::StartJob(CheckEntry& entry, RequestSlot* slot) {
     return nullptr;
   }
   std::unique_ptr<PageRecord> page = std::move(*read);
+  const PageHeader read_header = page->header();
   // The file may have changed since it was listed; what it holds now decides, as listing does.
   const JobState state = FirstStateOf(*page);
   entry.listed = CheckEntry::Settings::Of(page->header(), page->address);
@@ -464,6 +462,8 @@ CheckJob* CheckPass::StartJob(CheckEntry& entry, RequestSlot* slot) {
     page->errorCode = 0;
   }
   auto job = std::make_unique<CheckJob>(std::move(page));
+  job->read_header = read_header;
+  job->read_address = job->page->address;
   job->state = state;
   job->slot = slot;
   job->entry = &entry;
@@ -498,7 +498,31 @@ void CheckPass::DropJob(CheckJob* job) {
   jobs_.Remove(job);
 }
 
-Error CheckPass::FinishJob(CheckJob& job) {
+// How a job's outcome went to its page file.
+struct CheckPass::WriteOutcome {
+  enum class Kind {
+    kWritten,      // merged into what the file holds now, and written
+    kStartedOver,  // the page was started over or set up anew meanwhile: outcome dropped
+    kGone,         // no file under the page's title: renamed or deleted, not made again
+    kUnreadable,   // what is there now is no page file
+    kFailed,       // reported
+  };
+  Kind kind = Kind::kFailed;
+  FileStamp stamp;      // of the file the page has now (written, started over)
+  PageSummary current;  // what the file holds now (started over)
+  Error error;          // unreadable
+};
+
+// Whether the page was started over or set up anew since the job read it (the Properties, the
+// wizard, a reset, or another page made under its name): the job's outcome then belongs to a
+// page that is no longer there.
+bool StartedOverSince(const CheckJob& job, const PageRecord& current) {
+  return FirstStateOf(current.header()) != FirstStateOf(job.read_header) ||
+         CheckEntry::Settings::Of(current.header(), current.address) !=
+             CheckEntry::Settings::Of(job.read_header, job.read_address);
+}
+
+void CheckPass::FinishJob(CheckJob& job) {
   PageRecord& page = *job.page;
   bool write = false;
   switch (job.state) {
@@ -516,23 +540,39 @@ Error CheckPass::FinishJob(CheckJob& job) {
         write = true;
       }
   }
-  if (write) WriteBack(job);
-
   CheckEntry& entry = *job.entry;
-  entry.state = EntryState::kDone;
-  entry.listed.address = page.address;
-  // The pass's own write is no change for a later re-listing.
-  Result<FileInfo> info = GetFileInfo(PagePath(setup_.folder, entry.title));
-  if (info.ok()) {
-    entry.file_time = info->last_write;
-  } else if (!info.error().IsNothingThere()) {
-    return info.error();
+  if (write) {
+    WriteOutcome outcome = WriteBack(job);
+    switch (outcome.kind) {
+      case WriteOutcome::Kind::kWritten:
+        // The pass's own write is no change for a later re-listing.
+        entry.file_time = outcome.stamp.last_write;
+        entry.listed.address = page.address;
+        break;
+      case WriteOutcome::Kind::kStartedOver:
+        // Checked again as the page now is.
+        entry.file_time = outcome.stamp.last_write;
+        DropJob(&job);
+        QueueIfWanted(entry, outcome.current);
+        return;
+      case WriteOutcome::Kind::kUnreadable:
+        DropJob(&job);
+        RecordUnreadable(entry, outcome.error);
+        return;
+      case WriteOutcome::Kind::kGone:
+      case WriteOutcome::Kind::kFailed:
+        break;
+    }
   }
+  entry.state = EntryState::kDone;
   DropJob(&job);
-  return Error();
 }
 
-void CheckPass::WriteBack(CheckJob& job) {
+// The whole page is written, but only over the file the job read: the file is read again under
+// the write's own exclusive hold, and what others changed since the job read it is kept. A page
+// started over meanwhile keeps its new start and is checked again; an updated flag cleared
+// meanwhile stays cleared unless this check found a change of its own.
+CheckPass::WriteOutcome CheckPass::WriteBack(CheckJob& job) {
   PageRecord& page = *job.page;
   uint16_t wait = page.measuredWait;
   for (const FrameEntry& frame : page.frames) wait = std::max(wait, frame.waitSeconds);
@@ -542,25 +582,56 @@ void CheckPass::WriteBack(CheckJob& job) {
     // content too old to keep) would otherwise leave an updated page without its time.
     page.updated = 1;
     page.updatedTime = Now();
-    KeepReplacedVersion(page.title, page.updatedTime);
   }
+  // A learning run after a change marks the page itself.
+  const bool found_change = job.changed || page.updatedTime != job.read_header.updatedTime;
+
+  WriteOutcome outcome;
+  const PageReviser merge = [&](const PageRecord& current) -> const PageRecord* {
+    if (StartedOverSince(job, current)) {
+      outcome.kind = WriteOutcome::Kind::kStartedOver;
+      outcome.current.header = current.header();
+      outcome.current.address = current.address;
+      return nullptr;
+    }
+    if (!found_change) {
+      page.updated = current.updated;
+      page.updatedTime = current.updatedTime;
+    }
+    if (job.changed) KeepReplacedVersion(current, page.updatedTime);
+    outcome.kind = WriteOutcome::Kind::kWritten;
+    return &page;
+  };
   // A reader holds a page file only while it reads it.
-  const Error e = RetryWhileInUse([&] { return WritePage(setup_.folder, page); },
-                                  {setup_.stop, setup_.interrupt});
-  ReportError(setup_.folder, setup_.sink, e);
+  Result<FileStamp> stamp =
+      RetryWhileInUse([&] { return RevisePage(setup_.folder, page.title, merge); },
+                      {setup_.stop, setup_.interrupt});
+  if (stamp.ok()) {
+    outcome.stamp = *stamp;
+    return outcome;
+  }
+  const Error e = stamp.error();
+  if (e.IsNothingThere() || e.code() == err::kPathNotFound) {
+    outcome.kind = WriteOutcome::Kind::kGone;
+  } else if (e.code() == err::kInvalidData) {
+    outcome.kind = WriteOutcome::Kind::kUnreadable;
+    outcome.error = e;
+  } else {
+    outcome.kind = WriteOutcome::Kind::kFailed;
+    ReportError(setup_.folder, setup_.sink, e);
+  }
+  return outcome;
 }
 
-// The page file still holds what the change replaces, until the job writes it back.
-void CheckPass::KeepReplacedVersion(const std::string& title, FileTime replaced_time) {
+// What the page file held until now is what the change replaces.
+void CheckPass::KeepReplacedVersion(const PageRecord& replaced, FileTime replaced_time) {
   if (setup_.keep_versions == 0) return;
-  Result<std::unique_ptr<PageRecord>> replaced = ReadPage(setup_.folder, title);
-  if (!replaced.ok()) return;
   if (!versions_) {
     Result<PageVersions> opened = PageVersions::Open(setup_.folder);
     if (!opened.ok()) return;
     versions_.emplace(std::move(*opened));
   }
-  (void)versions_->Keep(**replaced, replaced_time, setup_.keep_versions);
+  (void)versions_->Keep(replaced, replaced_time, setup_.keep_versions);
 }
 
 void CheckPass::DropVersionsOfGonePages() {
@@ -644,7 +715,7 @@ Result<CheckPass::Flow> CheckPass::ProcessingSweep() {
       continue;
     }
     CheckJob* const next = job->next;
-    if (Error e = FinishJob(*job)) return e;
+    FinishJob(*job);
     if (StopSeen()) return Flow::kEnd;
     job = next;
   }

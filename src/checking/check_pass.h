@@ -7,6 +7,12 @@
 // pass runs: on the page-list-changed event and on its own folder watch, which also sees page
 // files that are edited while the folder is locked.
 //
+// An outcome is written only over the file its job read: the file is read again under the
+// write's own exclusive hold, and whatever a user changed since is kept. A page started over or
+// set up anew meanwhile (Properties, a wizard, a reset) keeps its new start and is checked again
+// in the same pass; an updated flag cleared meanwhile stays cleared unless the check found a
+// change of its own.
+//
 // Memory follows the pool, not the folder: pages are listed with their header and address only;
 // a page's job is made, and the page read whole, when a request slot is free for it, and both go
 // when the job finishes.

@@ -22,10 +22,17 @@ class PageFileReader {
     Result<File> file =
         File::Open(path, OpenOptions{Access::kRead, Share::kRead, Disposition::kOpenExisting});
     if (!file.ok()) return file.error();
-    Result<uint64_t> size = file->Size();
-    if (!size.ok()) return size.error();
-    return PageFileReader(std::move(*file), *size);
+    return Over(std::move(*file));
   }
+  // Reads a file opened by the caller, from its start.
+  static Result<PageFileReader> Over(File file) {
+    Result<uint64_t> size = file.Size();
+    if (!size.ok()) return size.error();
+    if (Error e = file.Seek(0)) return e;
+    return PageFileReader(std::move(file), *size);
+  }
+  // The file, for the caller that handed it over.
+  File TakeFile() { return std::move(file_); }
 
   Error ReadHeader(PageHeader& header) {
     PageHeaderBytes bytes{};
@@ -198,15 +205,42 @@ Error WriteHeaderAndClose(File& file, PageHeader header) {
   return file.Close();
 }
 
+using PageFileWrite = std::function<Error(PageFileWriter&)>;
+
+// Writes a new file for the page and publishes it over `path`, while the caller holds the page's
+// current file exclusively (`held`, or nothing for a page created new). The new file's last-write
+// time is later than the one it replaces; its stamp is the result.
+Result<FileStamp> PublishOver(const std::string& path, CreateMode mode, File& held,
+                              bool held_is_placeholder, const PageFileWrite& write) {
+  FileTime replaced_time;
+  if (held.is_open() && !held_is_placeholder) {
+    Result<FileTime> t = held.LastWriteTime();
+    if (t.ok()) replaced_time = *t;
+  }
+  Result<AtomicFileWriter> writer = AtomicFileWriter::Begin(path);
+  if (!writer.ok()) return writer.error();
+  PageFileWriter out(writer->file());
+  if (Error e = write(out)) return e;
+  if (Error e = out.Flush()) return e;
+  if (Error e = MoveWriteTimePast(writer->file(), replaced_time)) return e;
+  Result<FileStamp> written = writer->file().Stamp();
+  if (!written.ok()) return written.error();
+  if (Error e = writer->Commit(mode == CreateMode::kNew ? AtomicFileWriter::Publish::kCreateNew
+                                                        : AtomicFileWriter::Publish::kReplace)) {
+    return e;
+  }
+  return *written;
+}
+
+const OpenOptions kHoldExisting{Access::kReadWrite, Share::kNone, Disposition::kOpenExisting};
+
 // Holds the page's current file (when there is one) exclusively while a new one is written and
 // published, so that a writer fails while anyone has the page open and nobody sees a part.
-Error PublishPage(const std::string& path, CreateMode mode,
-                  const std::function<Error(PageFileWriter&)>& write) {
+Error PublishPage(const std::string& path, CreateMode mode, const PageFileWrite& write) {
   File current;
   bool created_placeholder = false;
   if (mode == CreateMode::kReplace) {
-    const OpenOptions existing{Access::kReadWrite, Share::kNone, Disposition::kOpenExisting};
-    Result<File> held = File::Open(path, existing);
+    Result<File> held = File::Open(path, kHoldExisting);
     if (!held.ok() && held.error().code() == err::kFileNotFound) {
       // Hold the name while the page is written, so that a second writer waits its turn.
       held =
@@ -216,25 +250,9 @@ Error PublishPage(const std::string& path, CreateMode mode,
     if (!held.ok()) return held.error();
     current = std::move(*held);
   }
-  FileTime replaced_time;
-  if (current.is_open() && !created_placeholder) {
-    Result<FileTime> t = current.LastWriteTime();
-    if (t.ok()) replaced_time = *t;
-  }
-  Result<AtomicFileWriter> writer = AtomicFileWriter::Begin(path);
-  Error e = writer.ok() ? Error() : writer.error();
-  if (e.ok()) {
-    PageFileWriter out(writer->file());
-    e = write(out);
-    if (e.ok()) e = out.Flush();
-    if (e.ok()) e = MoveWriteTimePast(writer->file(), replaced_time);
-    if (e.ok()) {
-      e = writer->Commit(mode == CreateMode::kNew ? AtomicFileWriter::Publish::kCreateNew
-                                                  : AtomicFileWriter::Publish::kReplace);
-    }
-  }
-  if (e && created_placeholder) (void)current.Unlink();
-  return e;
+  Result<FileStamp> written = PublishOver(path, mode, current, created_placeholder, write);
+  if (!written.ok() && created_placeholder) (void)current.Unlink();
+  return written.ok() ? Error() : written.error();
 }
 
 }  // namespace
@@ -250,13 +268,10 @@ Result<std::unique_ptr<PageRecord>> ReadNewRecord(const std::string& title, Fill
 }
 
 // Reads header and address, and with `whole` the content, masks and frames.
-Error ReadInto(const std::string& folder, const std::string& title, bool whole,
-               PageRecord& record) {
-  Result<PageFileReader> reader = PageFileReader::Open(PagePath(folder, title));
-  if (!reader.ok()) return reader.error();
-  if (Error e = reader->ReadHeader(record.header())) return e;
+Error ReadPieces(PageFileReader& reader, bool whole, PageRecord& record) {
+  if (Error e = reader.ReadHeader(record.header())) return e;
   if (record.addressLength != 0) {
-    if (Error e = reader->ReadText(record.addressLength, record.address)) return e;
+    if (Error e = reader.ReadText(record.addressLength, record.address)) return e;
   }
   if (!whole) {
     // A summary holds no pieces beyond the address; its counts must not claim any.
@@ -265,14 +280,21 @@ Error ReadInto(const std::string& folder, const std::string& title, bool whole,
     record.frameCount = 0;
     return Error();
   }
-  if (Error e = reader->ReadBytes(record.contentLength, record.content)) return e;
-  if (Error e = reader->ReadMasks(record.maskCount, record.masks)) return e;
+  if (Error e = reader.ReadBytes(record.contentLength, record.content)) return e;
+  if (Error e = reader.ReadMasks(record.maskCount, record.masks)) return e;
   for (uint32_t i = 0; i < record.frameCount; ++i) {
     auto frame = std::make_unique<FrameEntry>();
-    if (Error e = reader->ReadFrame(*frame)) return e;
+    if (Error e = reader.ReadFrame(*frame)) return e;
     record.frames.Append(std::move(frame));
   }
   return Error();
+}
+
+Error ReadInto(const std::string& folder, const std::string& title, bool whole,
+               PageRecord& record) {
+  Result<PageFileReader> reader = PageFileReader::Open(PagePath(folder, title));
+  if (!reader.ok()) return reader.error();
+  return ReadPieces(*reader, whole, record);
 }
 
 Error ReadWhole(const std::string& folder, const std::string& title, PageRecord& record) {
@@ -323,15 +345,38 @@ Result<PageSummary> ReadPageSummary(const std::string& folder, const std::string
   return summary;
 }
 
+namespace {
+
+PageFileWrite WholeRecord(const PageRecord& record) {
+  return [&record](PageFileWriter& out) {
+    out.Header(HeaderToWrite(record));
+    if (record.has_address()) out.Address(record.address);
+    if (Error e = out.Bytes(record.content)) return e;
+    out.Masks(record.masks);
+    return WriteFrames(out, record.frames);
+  };
+}
+
+}  // namespace
+
 Error WritePage(const std::string& folder, const PageRecord& record) {
-  return PublishPage(PagePath(folder, record.title), CreateMode::kReplace,
-                     [&](PageFileWriter& out) {
-                       out.Header(HeaderToWrite(record));
-                       if (record.has_address()) out.Address(record.address);
-                       if (Error e = out.Bytes(record.content)) return e;
-                       out.Masks(record.masks);
-                       return WriteFrames(out, record.frames);
-                     });
+  return PublishPage(PagePath(folder, record.title), CreateMode::kReplace, WholeRecord(record));
+}
+
+Result<FileStamp> RevisePage(const std::string& folder, const std::string& title,
+                             const PageReviser& revise) {
+  const std::string path = PagePath(folder, title);
+  Result<File> held = File::Open(path, kHoldExisting);
+  if (!held.ok()) return held.error();
+  Result<PageFileReader> reader = PageFileReader::Over(std::move(*held));
+  if (!reader.ok()) return reader.error();
+  PageRecord current;
+  current.title = title;
+  if (Error e = ReadPieces(*reader, true, current)) return e;
+  File file = reader->TakeFile();
+  const PageRecord* revised = revise(current);
+  if (!revised) return file.Stamp();
+  return PublishOver(path, CreateMode::kReplace, file, false, WholeRecord(*revised));
 }
 
 Error WritePageHeader(const std::string& folder, const std::string& title,

@@ -11,11 +11,13 @@
 // page or the new one.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "pagefile/page_record.h"
 #include "platform/error.h"
+#include "platform/file.h"
 #include "settings/checking_options.h"
 
 namespace tw {
@@ -34,6 +36,15 @@ Result<PageSummary> ReadPageSummary(const std::string& folder, const std::string
 // Writes the whole record to the file named after its title, replacing what was there.
 // The lengths and counts written are those of the record's pieces.
 Error WritePage(const std::string& folder, const PageRecord& record);
+// Rewrites a page from what its file holds now. The file is held with no sharing from before it
+// is read until its successor is in place, so no other writer comes between what `revise` sees
+// and what is written. `revise` gets the whole current record and returns the record to write,
+// or null to leave the file as it is. Never creates a file: 2 when the page is not there (it was
+// renamed or deleted), 13 when what is there is not a page file. On success, the stamp of the
+// file the page now has.
+using PageReviser = std::function<const PageRecord*(const PageRecord& current)>;
+Result<FileStamp> RevisePage(const std::string& folder, const std::string& title,
+                             const PageReviser& revise);
 // Writes the 58 header bytes in place, keeping everything after them; creates the file if missing.
 Error WritePageHeader(const std::string& folder, const std::string& title,
                       const PageHeader& header);

@@ -172,6 +172,12 @@ Result<FileTime> File::LastWriteTime() const {
   return FileTime::FromTimespec(st.st_mtim);
 }
 
+Result<FileStamp> File::Stamp() const {
+  struct stat st {};
+  if (::fstat(fd_.get(), &st) != 0) return Error::LastErrno();
+  return FileStamp{FileTime::FromTimespec(st.st_mtim), static_cast<FileId>(st.st_ino)};
+}
+
 Error File::SetLastWriteTime(FileTime t) {
   const timespec times[2] = {{0, UTIME_OMIT}, t.ToTimespec()};
   if (::futimens(fd_.get(), times) != 0) return Error::LastErrno();

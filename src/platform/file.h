@@ -18,6 +18,16 @@
 
 namespace tw {
 
+// Tells one file from another within a folder: a rename keeps it, a file written anew under the
+// same name (replaced by a rename over it) gets another. 0 when not known.
+using FileId = uint64_t;
+
+// When a file was last written, and which file it is.
+struct FileStamp {
+  FileTime last_write;
+  FileId id = 0;
+};
+
 enum class Access { kRead, kReadWrite };
 enum class Share { kNone, kRead, kReadWrite };
 enum class Disposition {
@@ -59,6 +69,7 @@ class File {
   Error Truncate(uint64_t size);
   Error Sync();
   Result<FileTime> LastWriteTime() const;
+  Result<FileStamp> Stamp() const;
   Error SetLastWriteTime(FileTime t);
   // Sets the file's permission bits (0600: the owner alone reads and writes it).
   Error SetPermissions(uint32_t mode);

@@ -57,7 +57,7 @@ Result<FileInfo> GetFileInfo(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return Error::LastErrno();
   return FileInfo{static_cast<uint64_t>(st.st_size), FileTime::FromTimespec(st.st_mtim),
-                  S_ISDIR(st.st_mode)};
+                  S_ISDIR(st.st_mode), static_cast<FileId>(st.st_ino)};
 }
 
 Result<std::vector<FoundFile>> FindFiles(const std::string& folder, std::string_view suffix) {
@@ -95,6 +95,7 @@ Result<std::vector<FoundFile>> ListFiles(
       if (listing == Listing::kWithDetails) {
         file.last_write = FileTime::FromTimespec(st.st_mtim);
         file.size = static_cast<uint64_t>(st.st_size);
+        file.id = static_cast<FileId>(st.st_ino);
       }
     }
     found.push_back(std::move(file));

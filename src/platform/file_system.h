@@ -18,12 +18,14 @@ struct FileInfo {
   uint64_t size = 0;
   FileTime last_write;
   bool is_directory = false;
+  FileId id = 0;
 };
 
 struct FoundFile {
   std::string name;  // without folder
   FileTime last_write;
   uint64_t size = 0;
+  FileId id = 0;  // listed with details only
 };
 
 bool PathExists(const std::string& path);
@@ -33,9 +35,9 @@ Result<FileInfo> GetFileInfo(const std::string& path);
 // in the order the folder lists them. An empty result is not an error; a missing folder is.
 Result<std::vector<FoundFile>> FindFiles(const std::string& folder, std::string_view suffix);
 
-// What ListFiles does with a name: leave it out, list it by name alone (time and size stay zero),
-// or list it with its time and size. Looking a file up costs far more than listing its name, so
-// a caller that knows which files can have changed asks for details of those only.
+// What ListFiles does with a name: leave it out, list it by name alone (time, size and id stay
+// zero), or list it with its time, size and id. Looking a file up costs far more than listing its
+// name, so a caller that knows which files can have changed asks for details of those only.
 enum class Listing { kSkip, kNameOnly, kWithDetails };
 Result<std::vector<FoundFile>> ListFiles(
     const std::string& folder, const std::function<Listing(std::string_view name)>& choose);
