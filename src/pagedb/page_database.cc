@@ -41,6 +41,8 @@ PageEvent EventWithoutData(uint16_t code) {
 // Every so often a reconciliation looks up every page file, not only those the folder watch
 // named, in case a change came without a notification (a network file system, say).
 constexpr auto kFullScanInterval = std::chrono::minutes(1);
+// How often the folder is looked at while new pages wait for a pass elsewhere to let it go.
+constexpr Timeout kLockRecheckInterval{1000};
 // Stop is tested once per this many pages: often enough to end promptly, rarely enough to cost
 // nothing next to the work.
 constexpr size_t kStopTestInterval = 64;
@@ -376,12 +378,18 @@ int PageDatabase::RunRequestThread() {
 int PageDatabase::RunDatabaseThread() {
   DatabaseThread& self = *database_thread_;
   for (;;) {
+    // The last notification of a pass that ends comes while it still holds "lock": pages waiting
+    // for the folder to be free have it looked at again now and then.
+    const Timeout wait = awaiting_check_.empty() ? kInfinite : kLockRecheckInterval;
     const WaitResult woke =
         WaitForAny({&reload_, &folder_changed_, &new_subscriber_, &self.stop_event(), &reconcile_,
                     watch_.valid() ? &watch_ : nullptr},
-                   kInfinite);
+                   wait);
     Error e;
-    if (woke.Is(reload_)) {
+    if (woke.timed_out()) {
+      const FolderMarkers markers(page_folder());
+      if (markers.ProbePass() != FolderMarkers::PassState::kRunning) e = Reconcile();
+    } else if (woke.Is(reload_)) {
       e = Load();
     } else if (woke.Is(folder_changed_)) {
       e = ChangeFolder();
@@ -576,6 +584,7 @@ Error PageDatabase::Reconcile() {
   }
 
   // 6. New page files.
+  std::vector<std::string> new_unchecked;  // titles of the new pages that were never checked
   for (size_t i = 0; i < files.size(); ++i) {
     if (known[i]) continue;
     if (Stopping()) return Error();
@@ -589,7 +598,10 @@ Error PageDatabase::Reconcile() {
     std::unique_ptr<PageRecord> page;
     if (read.ok()) {
       page = std::move(*read);
-      if (page->NeverChecked()) needs_check = true;
+      if (page->NeverChecked()) {
+        needs_check = true;
+        new_unchecked.push_back(page->title);
+      }
       KeepSummaryOnly(*page);
       if (url_cache_ && page->has_address()) (void)url_cache_->Mark(page->address);
     } else if (read.error().code() == err::kSharingViolation) {
@@ -610,13 +622,28 @@ Error PageDatabase::Reconcile() {
     changed = true;
   }
 
+  // New pages that came while a pass held the folder are checked once it lets go, unless it
+  // checked them itself: it may have listed the folder before they came, and once they are in
+  // the list no later reconciliation takes them for new.
+  if (!locked && !awaiting_check_.empty()) {
+    for (const PageRecord& page : pages_) {
+      if (awaiting_check_.contains(page.title) && page.NeverChecked() &&
+          page.status == StatusNone) {
+        needs_check = true;
+      }
+    }
+    awaiting_check_.clear();
+  }
+
   // 7. A user's stop holds back the checking of new pages once.
   const bool stopped_by_user = markers.StoppedByUser();
+  if (stopped_by_user) awaiting_check_.clear();
   if (!needs_check) {
     if (stopped_by_user) markers.ClearStoppedByUser();
   } else if (stopped_by_user) {
     needs_check = false;
   }
+  if (locked && needs_check) awaiting_check_.insert(new_unchecked.begin(), new_unchecked.end());
 
   // 8. Pages that have just become updated go to whoever shows them. Nobody taking them means
   // no window runs here to show them; that is no failure of the reconciliation.
@@ -654,6 +681,7 @@ Error PageDatabase::Reconcile() {
 Error PageDatabase::ChangeFolder() {
   pages_.Clear();
   changed_names_.clear();
+  awaiting_check_.clear();
   full_scan_ = true;
   Result<std::string> folder = GetPageFolder(store_);
   if (!folder.ok()) return folder.error();

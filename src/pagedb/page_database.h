@@ -151,6 +151,9 @@ class PageDatabase final : public PageEventSink {
   std::unordered_set<std::string, NameHash, std::equal_to<>> changed_names_;
   bool full_scan_ = true;
   std::chrono::steady_clock::time_point last_full_scan_;
+  // New pages never checked that a reconciliation found while a pass held the folder; while
+  // there are any, the thread looks now and then whether the folder is free again.
+  std::unordered_set<std::string, NameHash, std::equal_to<>> awaiting_check_;
   std::optional<UrlCache> url_cache_;
   OwnedList<PageRecord> pages_;
 

@@ -129,6 +129,38 @@ TEST_F(CheckThreadTest, ThePageDatabaseHasNewPagesCheckedAndSeesThemRewritten) {
   db.Stop();
 }
 
+// The page database finds a new page while another process's pass holds the folder, which may
+// have listed it before the page came; once the folder is free the page is checked here.
+TEST_F(CheckThreadTest, APageAddedWhileAnotherProcessHoldsTheFolderIsCheckedWhenItIsFree) {
+  server_.Serve("/new", 200, Html("new"));
+  PageRecord old;
+  old.title = "old";
+  old.SetAddress(server_.Url("/old"));
+  old.SetContent(Html("old"));
+  ASSERT_TRUE(WritePage(folder_, old).ok());
+  test::ChildProcess holder =
+      test::ChildProcess::SpawnHelper({"hold-file", JoinPath(folder_, "lock"), "exclusive"});
+  ASSERT_EQ(holder.ReadLine(), "ready");
+
+  test::EventRecorder events;
+  PageDatabase db(store_, MakeThread(), nullptr);
+  ASSERT_TRUE(db.Subscribe(0xFFFFFFFF, &test::EventRecorder::Callback, &events));
+  ASSERT_TRUE(db.Start().ok());
+  // Loaded: the page below is found by a reconciliation.
+  ASSERT_TRUE(events.WaitForCount(page_event::kPageAdded, "old", 1));
+  AddPage("new", "/new");
+  ASSERT_TRUE(events.WaitForCount(page_event::kPageAdded, "new", 1));
+  EXPECT_GE(events.Count(page_event::kFolderLocked), 1);
+
+  holder.Kill(SIGKILL);
+  EXPECT_EQ(holder.Wait(), 128 + SIGKILL);
+  EXPECT_TRUE(events.WaitForCount(page_event::kPageChanged, "new", 1));
+  EXPECT_EQ(Page("new")->content, Html("new"));
+  EXPECT_EQ(RequestsFor("/new"), 1u);
+  EXPECT_EQ(RequestsFor("/old"), 0u);
+  db.Stop();
+}
+
 // Another process's one-shot pass holds the folder: a pass here returns at once, successfully.
 // SIGTERM ends that pass promptly (the server never answers), with nothing left behind.
 TEST_F(CheckThreadTest, AnotherProcessHoldsTheFolderUntilSigtermEndsItsPassPromptly) {
