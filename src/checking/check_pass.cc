@@ -63,6 +63,7 @@ struct CheckEntry : ListNode<CheckEntry> {
   std::string file_name;  // without folder
   std::string title;
   FileTime file_time;  // the file's last-write time when last looked at
+  FileId file_id = 0;  // which file it was then: a rename keeps it
   Settings listed;     // the page's address and settings as last read
   CheckJob* job = nullptr;
   EntryState state = EntryState::kDone;
@@ -103,6 +104,7 @@ class CheckPass {
   Error List();
   Error Relist(bool& jobs_dropped);
   void AddFromFile(const FoundFile& file);
+  void FollowRename(CheckEntry& entry, const FoundFile& file);
   void ReadEntry(CheckEntry& entry);
   void Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped);
   void QueueIfWanted(CheckEntry& entry, const PageSummary& summary);
@@ -115,7 +117,7 @@ class CheckPass {
   CheckJob* StartJob(CheckEntry& entry, RequestSlot* slot);
   void Post(CheckJob& job, uint32_t& running, bool& some_finished);
   void DropJob(CheckJob* job);
-  void FinishJob(CheckJob& job);
+  bool FinishJob(CheckJob& job);
   struct WriteOutcome;
   WriteOutcome WriteBack(CheckJob& job);
 
@@ -281,6 +283,7 @@ void CheckPass::AddFromFile(const FoundFile& file) {
   made->file_name = file.name;
   made->title = TitleOfFileName(file.name);
   made->file_time = file.last_write;
+  made->file_id = file.id;
   made->seen = generation_;
   CheckEntry* entry = entries_.Append(std::move(made));
   by_name_[entry->file_name] = entry;
@@ -352,39 +355,72 @@ Error CheckPass::Relist(bool& jobs_dropped) {
   } else {
     for (const std::string& name : names) {
       Result<FileInfo> info = GetFileInfo(JoinPath(setup_.folder, name));
-      if (info.ok() && !info->is_directory) found.push_back({name, info->last_write, info->size});
+      if (info.ok() && !info->is_directory) {
+        found.push_back({name, info->last_write, info->size, info->id});
+      }
     }
   }
 
+  std::vector<const FoundFile*> fresh;  // names this pass has not known
   for (const FoundFile& file : found) {
     const auto it = by_name_.find(file.name);
     if (it == by_name_.end()) {
-      AddFromFile(file);
+      fresh.push_back(&file);
       continue;
     }
     CheckEntry& entry = *it->second;
     entry.seen = generation_;
+    entry.file_id = file.id;
     if (entry.file_time != file.last_write || entry.busy) {
       Reread(entry, file.last_write, jobs_dropped);
     }
   }
 
   // Files gone.
+  std::vector<CheckEntry*> gone;
   if (full) {
-    for (CheckEntry* entry = entries_.first(); entry;) {
-      CheckEntry* next = entry->next;
-      if (entry->seen != generation_) RemoveEntry(entry, jobs_dropped);
-      entry = next;
+    for (CheckEntry& entry : entries_) {
+      if (entry.seen != generation_) gone.push_back(&entry);
     }
   } else {
     for (const std::string& name : names) {
       const auto it = by_name_.find(name);
-      if (it != by_name_.end() && it->second->seen != generation_) {
-        RemoveEntry(it->second, jobs_dropped);
-      }
+      if (it != by_name_.end() && it->second->seen != generation_) gone.push_back(it->second);
     }
   }
+
+  // A file gone under one name and found under another is the same page renamed: its entry, with
+  // the job under way or the check already done, goes along, so that a rename never has a page
+  // checked a second time as if it were new.
+  for (const FoundFile* file : fresh) {
+    const auto renamed = std::find_if(gone.begin(), gone.end(), [&](const CheckEntry* entry) {
+      return entry && file->id != 0 && entry->file_id == file->id;
+    });
+    if (renamed == gone.end()) {
+      AddFromFile(*file);
+      continue;
+    }
+    CheckEntry& entry = **renamed;
+    *renamed = nullptr;
+    FollowRename(entry, *file);
+    if (entry.file_time != file->last_write || entry.busy) {
+      Reread(entry, file->last_write, jobs_dropped);
+    }
+  }
+  for (CheckEntry* entry : gone) {
+    if (entry) RemoveEntry(entry, jobs_dropped);
+  }
   return Error();
+}
+
+void CheckPass::FollowRename(CheckEntry& entry, const FoundFile& file) {
+  by_name_.erase(entry.file_name);
+  entry.file_name = file.name;
+  entry.title = TitleOfFileName(file.name);
+  entry.seen = generation_;
+  by_name_[entry.file_name] = &entry;
+  // The job writes its outcome under the page's new name.
+  if (entry.job) entry.job->page->title = entry.title;
 }
 
 void CheckPass::Reread(CheckEntry& entry, FileTime file_time, bool& jobs_dropped) {
@@ -503,7 +539,7 @@ struct CheckPass::WriteOutcome {
   enum class Kind {
     kWritten,      // merged into what the file holds now, and written
     kStartedOver,  // the page was started over or set up anew meanwhile: outcome dropped
-    kGone,         // no file under the page's title: renamed or deleted, not made again
+    kGone,         // no file under the page's title: renamed or deleted
     kUnreadable,   // what is there now is no page file
     kFailed,       // reported
   };
@@ -522,7 +558,9 @@ bool StartedOverSince(const CheckJob& job, const PageRecord& current) {
              CheckEntry::Settings::Of(job.read_header, job.read_address);
 }
 
-void CheckPass::FinishJob(CheckJob& job) {
+// False when the page file went away as the job ended; the job then stays, for a re-listing to
+// tell a rename (which it follows) from a deletion (which drops it).
+bool CheckPass::FinishJob(CheckJob& job) {
   PageRecord& page = *job.page;
   bool write = false;
   switch (job.state) {
@@ -534,38 +572,41 @@ void CheckPass::FinishJob(CheckJob& job) {
       write = true;
       break;
     default:
-      // Only a page whose earlier error is cleared by this check has anything to write.
-      if (page.status != StatusNone) {
-        page.status = StatusNone;
-        write = true;
-      }
+      // Only a page whose earlier error is cleared by this check has anything to write (also
+      // when a rename had the write wait for a re-listing).
+      write = page.status != StatusNone || job.read_header.status != StatusNone;
+      page.status = StatusNone;
   }
   CheckEntry& entry = *job.entry;
   if (write) {
     WriteOutcome outcome = WriteBack(job);
     switch (outcome.kind) {
+      case WriteOutcome::Kind::kGone:
+        return false;
       case WriteOutcome::Kind::kWritten:
         // The pass's own write is no change for a later re-listing.
         entry.file_time = outcome.stamp.last_write;
+        entry.file_id = outcome.stamp.id;
         entry.listed.address = page.address;
         break;
       case WriteOutcome::Kind::kStartedOver:
         // Checked again as the page now is.
         entry.file_time = outcome.stamp.last_write;
+        entry.file_id = outcome.stamp.id;
         DropJob(&job);
         QueueIfWanted(entry, outcome.current);
-        return;
+        return true;
       case WriteOutcome::Kind::kUnreadable:
         DropJob(&job);
         RecordUnreadable(entry, outcome.error);
-        return;
-      case WriteOutcome::Kind::kGone:
+        return true;
       case WriteOutcome::Kind::kFailed:
         break;
     }
   }
   entry.state = EntryState::kDone;
   DropJob(&job);
+  return true;
 }
 
 // The whole page is written, but only over the file the job read: the file is read again under
@@ -715,7 +756,14 @@ Result<CheckPass::Flow> CheckPass::ProcessingSweep() {
       continue;
     }
     CheckJob* const next = job->next;
-    FinishJob(*job);
+    if (!FinishJob(*job)) {
+      // Every page file is looked at, so that a renamed page's job goes along to its new name
+      // (and writes there in the next sweep) and a deleted page's job goes with it.
+      full_relist_ = true;
+      bool dropped = false;
+      if (Error e = Relist(dropped)) return e;
+      return Flow::kGoOn;
+    }
     if (StopSeen()) return Flow::kEnd;
     job = next;
   }

@@ -5,7 +5,8 @@
 // It lists the page files, makes a CheckJob for each page to check, fetches through a RequestPool
 // and writes each page's outcome back whole. The list is kept in step with the folder while the
 // pass runs: on the page-list-changed event and on its own folder watch, which also sees page
-// files that are edited while the folder is locked.
+// files that are edited while the folder is locked. A page renamed meanwhile keeps its entry and
+// its job (a file is known by its FileId), so that no rename has a page checked twice as new.
 //
 // An outcome is written only over the file its job read: the file is read again under the
 // write's own exclusive hold, and whatever a user changed since is kept. A page started over or

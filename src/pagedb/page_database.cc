@@ -598,7 +598,9 @@ Error PageDatabase::Reconcile() {
     std::unique_ptr<PageRecord> page;
     if (read.ok()) {
       page = std::move(*read);
-      if (page->NeverChecked()) {
+      // A page whose check failed has no content either, but has been checked: one that is
+      // renamed, say, is not new.
+      if (page->NeverChecked() && page->status == StatusNone) {
         needs_check = true;
         new_unchecked.push_back(page->title);
       }

@@ -70,8 +70,9 @@ Result<File> HoldEdited(const std::string& folder, const std::string& title,
 
 // edit-page-when FOLDER TITLE EDIT GO: a user's edit of a page, made by a writer that has the page
 // file open at the moment a check pass wants it. EDIT is "clear-updated" (the updated flag cleared
-// in place) or "properties" (Smart Update on and Ignore Expires: the page starts over). Says
-// ready once the page is held and edited, and lets it go when the file GO exists.
+// in place), "properties" (Smart Update on and Ignore Expires: the page starts over) or
+// "rename:NEW" (the page renamed to NEW just before it is let go). Says ready once the page is
+// held (and edited), and lets it go when the file GO exists.
 HelperCommand edit_page_when("edit-page-when", [](const std::vector<std::string>& args) {
   if (args.size() != 4) return 2;
   const std::string& folder = args[0];
@@ -85,6 +86,10 @@ HelperCommand edit_page_when("edit-page-when", [](const std::vector<std::string>
   }
   SayReady();
   if (!WaitFor([&] { return PathExists(go); }, std::chrono::seconds(60))) return 1;
+  if (edit.starts_with("rename:")) {
+    const std::string renamed = PagePath(folder, edit.substr(edit.find(':') + 1));
+    if (::rename(PagePath(folder, title).c_str(), renamed.c_str()) != 0) return 1;
+  }
   return held->Close().ok() ? 0 : 1;
 });
 

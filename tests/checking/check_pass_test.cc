@@ -386,6 +386,28 @@ TEST_F(CheckPassTest, PagesAddedEditedAndDeletedDuringAPassAreFollowed) {
   EXPECT_EQ(RequestsFor("/c"), 1u);
 }
 
+TEST_F(CheckPassTest, APageRenamedWhileItsFirstCheckIsUnderWayIsCheckedOnce) {
+  test::Gate gate;
+  server_.On("/p", [&](const httplib::Request&, httplib::Response& response) {
+    gate.WaitIn(server_);
+    response.set_content(Html("p"), "text/html");
+  });
+  AddPage("p", "/p", {.smartUpdate = false});
+
+  bool passed = false;
+  std::thread pass([&] { passed = RunOnce(); });
+  EXPECT_TRUE(test::WaitFor([&] { return server_.request_count() == 1; }));
+  EXPECT_TRUE(RenamePage(folder_, "p", "q").ok());
+  gate.Open();
+  pass.join();
+
+  EXPECT_TRUE(passed);
+  EXPECT_FALSE(PathExists(PagePath(folder_, "p")));
+  EXPECT_EQ(Page("q")->content, Html("p"));
+  // The download under way was the page's first check; the new name did not make it new again.
+  EXPECT_EQ(RequestsFor("/p"), 1u);
+}
+
 TEST_F(CheckPassTest, AnEmptyFolderPassesAndKeepsItsLockFile) {
   ASSERT_TRUE(RunOnce());
   EXPECT_EQ(test::ReadFileBytes(JoinPath(folder_, "lock")), std::string(8, '\0'));

@@ -89,5 +89,16 @@ TEST_F(WriteBackTest, PropertiesSavedDuringTheCheckAreKeptAndThePageIsCheckedWit
   EXPECT_EQ(downloads_, 2);
 }
 
+TEST_F(WriteBackTest, APageRenamedAsItsFirstCheckEndsGetsItsOutcomeUnderTheNewName) {
+  AddPage("p", "/p", {.smartUpdate = false});
+  CheckWhileAnotherProcessEdits("rename:q");
+  EXPECT_FALSE(PathExists(PagePath(folder_, "p")));
+  std::unique_ptr<PageRecord> page = Page("q");
+  EXPECT_EQ(page->content, Html("now"));
+  EXPECT_EQ(page->address, server_.Url("/p"));
+  EXPECT_EQ(page->smartUpdate, 0);
+  EXPECT_EQ(downloads_, 1);
+}
+
 }  // namespace
 }  // namespace tw

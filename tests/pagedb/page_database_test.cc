@@ -320,6 +320,33 @@ TEST_F(PageDatabaseTest, AUsersStopHoldsBackTheCheckingOfNewPagesItSees) {
   EXPECT_TRUE(test::WaitFor([&] { return log_->new_pages == 1; }));
 }
 
+TEST_F(PageDatabaseTest, ARenamedPageIsNewToCheckOnlyIfItWasNeverChecked) {
+  // Checked, and the check failed: no content, but an error.
+  PageRecord failed;
+  failed.title = "failed";
+  failed.SetAddress("http://failed.org/");
+  failed.status = StatusHttpError;
+  failed.errorCode = 404;
+  ASSERT_TRUE(WritePage(folder_, failed).ok());
+  AddPage("fresh");
+  StopBeforeLeaving guard{*db_};
+  StartWithRecorder();
+
+  // How many new-pages checks the rename asked for.
+  auto checks_after_rename = [&](const std::string& from, const std::string& to) {
+    const int before = log_->new_pages;
+    const int list_changes = log_->list_changed;
+    EXPECT_TRUE(RenamePage(folder_, from, to).ok());
+    EXPECT_TRUE(events_.WaitForCount(pe::kPageAdded, to, 1));
+    // The reconciliation that saw the rename (one look at the folder sees both names) tells a
+    // running pass of the change last of all.
+    EXPECT_TRUE(test::WaitFor([&] { return log_->list_changed > list_changes; }));
+    return log_->new_pages - before;
+  };
+  EXPECT_EQ(checks_after_rename("failed", "failed, renamed"), 0);
+  EXPECT_EQ(checks_after_rename("fresh", "fresh, renamed"), 1);
+}
+
 TEST_F(PageDatabaseTest, ANewFolderReplacesTheListWithoutRemovalEvents) {
   AddPage("Old");
   StartWithRecorder();
