@@ -151,6 +151,39 @@ void Dispatcher::AddFacadeMethods() {
     if (!quiet.ok()) return Reply::Failed(quiet.message());
     return Reply::Ok(QuietAddJson(*quiet));
   });
+  Add("pages.drop", [&app](const Json& json) {
+    Params params(json);
+    const Json* files = params.Raw("files");
+    const std::optional<std::string> text = params.OptionalString("text");
+    std::vector<app::DroppedFile> dropped;
+    if (files && !files->is_array()) params.Fail("params.files must be an array");
+    if (!files && !text) params.Fail("params.files or params.text is needed");
+    for (const Json& file : files && files->is_array() ? *files : Json::array()) {
+      Params fields(file);
+      app::DroppedFile one;
+      one.name = fields.String("name");
+      const std::string content = fields.String("contentBase64");
+      std::optional<std::string> bytes = DecodeBase64(content, app::kMaxDroppedFile);
+      if (fields.problem()) params.Fail("files: " + *fields.problem());
+      if (!bytes) params.Fail("files: " + one.name + " is not Base64 of at most 4 MiB");
+      if (params.problem()) break;
+      one.bytes = std::move(*bytes);
+      dropped.push_back(std::move(one));
+    }
+    if (params.problem()) return FromParams(params);
+    app::Outcome<app::DropResult> result = files ? app.DropFiles(dropped) : app.DropText(*text);
+    if (!result.ok()) return Reply::Failed(result.message());
+    Json added = Json::array();
+    for (const app::QuietAdd& quiet : result->added) added.push_back(QuietAddJson(quiet));
+    Json imports = Json::array();
+    for (const app::ImportedFile& file : result->imports) {
+      imports.push_back({{"requestId", file.request_id}, {"name", file.name}});
+    }
+    Json reply = {{"added", std::move(added)}, {"imports", std::move(imports)}};
+    if (result->stopped_at) reply["stoppedAt"] = *result->stopped_at;
+    if (result->failure) reply["failure"] = ErrorJson(*result->failure);
+    return Reply::Ok(std::move(reply));
+  });
   Add("pages.import", [&app](const Json& json) {
     Params params(json);
     const std::string path = params.String("path");

@@ -179,6 +179,35 @@ Json ScheduleJson(const OfflineSchedule& schedule) {
   return nullptr;
 }
 
+std::optional<std::string> DecodeBase64(std::string_view text, size_t max_bytes) {
+  while (!text.empty() && text.back() == '=') text.remove_suffix(1);
+  if (text.size() % 4 == 1 || text.size() / 4 * 3 > max_bytes + 3) return std::nullopt;
+  const auto value_of = [](char c) -> int {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+  };
+  std::string bytes;
+  bytes.reserve(text.size() / 4 * 3 + 2);
+  uint32_t bits = 0;
+  int count = 0;
+  for (const char c : text) {
+    const int value = value_of(c);
+    if (value < 0) return std::nullopt;
+    bits = bits << 6 | static_cast<uint32_t>(value);
+    count += 6;
+    if (count >= 8) {
+      count -= 8;
+      bytes.push_back(static_cast<char>((bits >> count) & 0xff));
+    }
+  }
+  if (bytes.size() > max_bytes) return std::nullopt;
+  return bytes;
+}
+
 // --- Params ------------------------------------------------------------------------------------
 
 const Json* Params::Find(std::string_view name, bool required) {

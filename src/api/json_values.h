@@ -70,6 +70,10 @@ class Params {
   std::optional<std::string> problem_;
 };
 
+// Base64 (RFC 4648, padding optional, no line breaks); nothing when the text is not Base64 or
+// decodes to more than `max_bytes`.
+std::optional<std::string> DecodeBase64(std::string_view text, size_t max_bytes);
+
 // The settings values of a settings.set request (names to numbers or texts).
 std::optional<std::vector<SettingsValue>> SettingsFromJson(const Json& values, Params& params);
 // An offline schedule (docs/api.md, OfflineSchedule); nothing for JSON null. Problems with a

@@ -240,9 +240,10 @@ uint64_t Application::Core::NewRequestId() {
   return next_id_++;
 }
 
-void Application::Core::AddPending(uint64_t id, RequestKind kind, const std::string& title) {
+void Application::Core::AddPending(uint64_t id, RequestKind kind, const std::string& title,
+                                   std::string staged_path) {
   std::lock_guard lock(state_mutex_);
-  pending_[id] = Pending{kind, TitleKey(title)};
+  pending_[id] = Pending{kind, TitleKey(title), std::move(staged_path)};
 }
 
 void Application::Core::RemovePending(uint64_t id) {
@@ -399,9 +400,16 @@ void Application::Core::Handle(PageEvent& event) {
       const PageRequest& request = *event.request;
       RequestDone done;
       done.request_id = pending_.contains(request.id) ? request.id : 0;
-      pending_.erase(request.id);
       done.kind = KindOf(request.kind);
       done.name = request.name;
+      if (const auto it = pending_.find(request.id); it != pending_.end()) {
+        // A dropped file is known by its own name, not where it was kept meanwhile.
+        if (!it->second.staged_path.empty()) {
+          RemoveStagedFile(it->second.staged_path);
+          done.name = FileNameOf(it->second.staged_path);
+        }
+        pending_.erase(it);
+      }
       done.ok = request.result != 0;
       if (!done.ok) done.error = AddFailedMessage(Error(request.error));
       out.kind = EventKind::kRequestDone;

@@ -108,6 +108,14 @@ class Application {
   Outcome<QuietAdd> AddPageQuietly(std::string_view title, std::string_view address);
   // Copies a page file from elsewhere into the page folder (a request; RequestDone follows).
   Outcome<uint64_t> ImportPageFile(const std::string& path);
+  // What was dropped on the page list, or handed to the window, taken in order: an Internet
+  // shortcut (".url") is added quietly under its file's name, a page file (".twp") is imported,
+  // any other file is skipped. A shortcut without an address, or a file that cannot be added or
+  // imported, ends the walk.
+  Outcome<DropResult> DropFiles(const std::vector<DroppedFile>& files);
+  // A dropped text: a page file's path (".twp") is imported; an address is added quietly with a
+  // title made from it; anything else adds nothing.
+  Outcome<DropResult> DropText(std::string_view text);
   // Renames a page: the invalid-title message for an empty, too long or invalid title, nothing
   // for the same title, the taken message for another page's title (letter case aside, unless
   // only the case changes).
@@ -279,6 +287,7 @@ class Application {
   void SetWindowOpener(std::function<bool()> opener);
 
  private:
+  Outcome<uint64_t> ImportStagedFile(const std::string& path);
   std::unique_ptr<Core> core_;
 };
 

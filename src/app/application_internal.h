@@ -93,7 +93,8 @@ class Application::Core final : public NotificationWindows {
 
   // Adds waiting for the request thread, so that their titles count as taken.
   uint64_t NewRequestId();
-  void AddPending(uint64_t id, RequestKind kind, const std::string& title);
+  void AddPending(uint64_t id, RequestKind kind, const std::string& title,
+                  std::string staged_path = "");
   void RemovePending(uint64_t id);
 
   // The mirror of the page database's list.
@@ -129,6 +130,10 @@ class Application::Core final : public NotificationWindows {
 
   void SetWindowOpener(std::function<bool()> opener);
   void ShowNotificationsOnDesktop(bool on);
+
+  // A dropped page file, kept in the private runtime folder until its import has copied it.
+  Result<std::string> StageDroppedFile(const DroppedFile& file);
+  static void RemoveStagedFile(const std::string& path);
   // Hands a window's answer to the notification thread.
   void AnswerDialog(NotificationThread::DialogAnswer answer);
 
@@ -140,6 +145,7 @@ class Application::Core final : public NotificationWindows {
   struct Pending {
     RequestKind kind = RequestKind::kAdd;
     std::string title_key;
+    std::string staged_path;  // a dropped page file to remove once its import is done
   };
 
   Result<std::unique_ptr<RunningDatabase>> StartDatabase();

@@ -194,19 +194,34 @@ Outcome<QuietAdd> Application::AddPageQuietly(std::string_view title_in,
   return answer;
 }
 
-Outcome<uint64_t> Application::ImportPageFile(const std::string& path) {
-  Core::DatabaseAccess db(*core_);
+namespace {
+
+Outcome<uint64_t> QueueImport(Application::Core& core, const std::string& path, bool staged) {
+  Application::Core::DatabaseAccess db(core);
   if (!db) return InternalErrorMessage();
-  const uint64_t id = core_->NewRequestId();
-  core_->AddPending(id, RequestKind::kImport, TitleOfFileName(FileNameOf(path)));
+  const uint64_t id = core.NewRequestId();
+  core.AddPending(id, RequestKind::kImport, TitleOfFileName(FileNameOf(path)),
+                  staged ? path : std::string());
   auto request = std::make_unique<PageRequest>();
   request->kind = PageRequest::kImportPageFile;
   request->name = path;
   request->id = id;
   if (Error e = db->PostPageRequest(std::move(request))) {
-    core_->RemovePending(id);
+    core.RemovePending(id);
     return AddFailedMessage(e);
   }
+  return id;
+}
+
+}  // namespace
+
+Outcome<uint64_t> Application::ImportPageFile(const std::string& path) {
+  return QueueImport(*core_, path, /*staged=*/false);
+}
+
+Outcome<uint64_t> Application::ImportStagedFile(const std::string& path) {
+  Outcome<uint64_t> id = QueueImport(*core_, path, /*staged=*/true);
+  if (!id.ok()) Core::RemoveStagedFile(path);
   return id;
 }
 

@@ -226,7 +226,27 @@ enum class WizardAnswer { kUpdating, kNotUpdating };
 // How a page is deleted.
 enum class DeleteMode { kToTrash, kPermanently };
 
-// An earlier content of a page, kept when a check found the page changed.
+// A file dropped on the page list, as a browser hands it over: its name and its contents.
+struct DroppedFile {
+  std::string name;
+  std::string bytes;
+};
+inline constexpr size_t kMaxDroppedFile = 4 * 1024 * 1024;
+
+// What a drop did, in the order of what was dropped: pages added quietly (or the Add Page dialog
+// they need), page files being imported; and where the walk stopped, when it did, with the
+// failure that stopped it.
+struct ImportedFile {
+  uint64_t request_id = 0;
+  std::string name;
+};
+struct DropResult {
+  std::vector<QuietAdd> added;
+  std::vector<ImportedFile> imports;
+  std::optional<std::string> stopped_at;
+  std::optional<UserMessage> failure;
+};
+
 // Tell a Friend's fields and its format choice, as typed.
 using tw::Contact;
 using tw::ContactList;
@@ -239,6 +259,7 @@ enum class RecommendationDelivery {
   kHandBack,       // only handed back: the caller navigates to it (the browser extension)
 };
 
+// An earlier content of a page, kept when a check found the page changed.
 struct PageVersion {
   int64_t id = 0;          // stable while the version is kept
   std::string address;     // the page's address then

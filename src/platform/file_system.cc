@@ -128,6 +128,11 @@ Result<std::vector<std::string>> ListSubfolders(const std::string& folder) {
   return names;
 }
 
+Error RemoveEmptyFolder(const std::string& path) {
+  if (::rmdir(path.c_str()) != 0) return Error::LastErrno();
+  return Error();
+}
+
 Error DeleteFile(const std::string& path) {
   Result<File> file = OpenAlone(path);
   if (!file.ok()) return file.error();

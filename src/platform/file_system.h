@@ -54,6 +54,8 @@ Error MoveFileNoReplace(const std::string& from, const std::string& to);
 // not at all.
 enum class IfTargetExists { kReplace, kFail };
 Error CopyFile(const std::string& from, const std::string& to, IfTargetExists if_exists);
+// Removes a folder that is empty; fails with 145 when it is not.
+Error RemoveEmptyFolder(const std::string& path);
 // Creates the folder and any missing parents.
 Error CreateDirectories(const std::string& path);
 

@@ -1,0 +1,152 @@
+// What is dropped on the page list, through a real `tidewell serve`: Internet shortcuts, page
+// files handed over as bytes, addresses and paths as text, and where a drop stops.
+#include <gtest/gtest.h>
+
+#include "cli/run_tidewell.h"
+#include "pagefile/page_file.h"
+#include "pagefile/title.h"
+#include "platform/file.h"
+#include "platform/file_system.h"
+#include "service/service_fixture.h"
+#include "support/http_test_server.h"
+#include "support/sandbox.h"
+
+namespace tw::test {
+namespace {
+
+std::string Base64(std::string_view bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    const uint32_t n = uint8_t(bytes[i]) << 16 | uint8_t(bytes[i + 1]) << 8 | uint8_t(bytes[i + 2]);
+    for (int shift = 18; shift >= 0; shift -= 6) text += kDigits[(n >> shift) & 63];
+  }
+  if (i + 1 == bytes.size()) {
+    const uint32_t n = uint8_t(bytes[i]) << 16;
+    text += std::string{kDigits[n >> 18], kDigits[(n >> 12) & 63]} + "==";
+  } else if (i + 2 == bytes.size()) {
+    const uint32_t n = uint8_t(bytes[i]) << 16 | uint8_t(bytes[i + 1]) << 8;
+    text += std::string{kDigits[n >> 18], kDigits[(n >> 12) & 63], kDigits[(n >> 6) & 63]} + "=";
+  }
+  return text;
+}
+
+Json File(const std::string& name, std::string_view bytes) {
+  return {{"name", name}, {"contentBase64", Base64(bytes)}};
+}
+
+class DropTest : public ::testing::Test {
+ protected:
+  std::string folder() const { return home_.home() + "/Documents/My Tidewell"; }
+  // A page file made elsewhere, as the user would drag it from a file manager.
+  std::string PageFileBytes(const std::string& title, const std::string& address) {
+    const std::string elsewhere = sandbox_.Sub("elsewhere", true);
+    PageSummary page;
+    page.SetAddress(address);
+    EXPECT_FALSE(CreatePageFile(elsewhere, title, page));
+    return ReadFileBytes(PagePath(elsewhere, title));
+  }
+  std::vector<std::string> Titles() {
+    std::vector<std::string> titles;
+    const Json list = service_.Call("pages.list");
+    for (const Json& page : list["pages"]) titles.push_back(page["title"].get<std::string>());
+    std::sort(titles.begin(), titles.end());
+    return titles;
+  }
+
+  Sandbox sandbox_;
+  ScopedHome home_{sandbox_};
+  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
+  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
+  ServiceProcess service_;
+  EventStream events_{service_.port(), service_.secret()};
+};
+
+TEST_F(DropTest, FilesAreTakenInOrderUntilOneCanNotBe) {
+  const Json reply = service_.Call(
+      "pages.drop",
+      {{"files",
+        {File("Harbour webcam.url",
+              "[Other]\nURL=http://127.0.0.1:9/wrong\n[InternetShortcut]\r\n url = "
+              "\"http://127.0.0.1:9/cam\" \r\n"),
+         File("notes.txt", "not a page"),
+         File("Tide table.twp", PageFileBytes("Tide table", "http://127.0.0.1:9/tides")),
+         File("Empty.url", "[InternetShortcut]\nURL=x\n"),
+         File("After the stop.url", "[InternetShortcut]\nURL=http://127.0.0.1:9/after\n")}}});
+  ASSERT_EQ(reply["added"].size(), 1u);
+  EXPECT_EQ(reply["added"][0]["title"], "Harbour webcam");
+  ASSERT_EQ(reply["imports"].size(), 1u);
+  EXPECT_EQ(reply["imports"][0]["name"], "Tide table.twp");
+  EXPECT_EQ(reply["stoppedAt"], "Empty.url");
+  EXPECT_FALSE(reply.contains("failure"));
+
+  // The import is known by the dropped file's name, and its bytes are not left behind.
+  const uint64_t request = reply["imports"][0]["requestId"];
+  ASSERT_TRUE(events_.WaitFor("requestDone", [&](const Json& d) {
+    return d["requestId"] == request;
+  })) << events_.Dump();
+  const std::optional<Json> done =
+      events_.WaitFor("requestDone", [&](const Json& d) { return d["requestId"] == request; });
+  EXPECT_EQ((*done)["name"], "Tide table.twp");
+  EXPECT_TRUE((*done)["ok"]);
+  EXPECT_TRUE(WaitFor([&] { return Titles().size() == 2; }));
+  EXPECT_EQ(Titles(), (std::vector<std::string>{"Harbour webcam", "Tide table"}));
+  EXPECT_EQ(service_.Call("pages.get", {{"title", "Harbour webcam"}})["address"],
+            "http://127.0.0.1:9/cam");
+  EXPECT_EQ(service_.Call("pages.get", {{"title", "Tide table"}})["address"],
+            "http://127.0.0.1:9/tides");
+  const std::string dropped = sandbox_.Sub("run") + "/tidewell/dropped";
+  EXPECT_TRUE(WaitFor([&] {
+    const Result<std::vector<std::string>> staged = ListSubfolders(dropped);
+    return !staged.ok() || staged->empty();
+  }));
+
+  // A page file whose title is taken is not imported, and says so.
+  const Json again = service_.Call(
+      "pages.drop",
+      {{"files", {File("Tide table.twp", PageFileBytes("Tide table", "http://127.0.0.1:9/x"))}}});
+  const uint64_t second = again["imports"][0]["requestId"];
+  const std::optional<Json> failed =
+      events_.WaitFor("requestDone", [&](const Json& d) { return d["requestId"] == second; });
+  ASSERT_TRUE(failed);
+  EXPECT_FALSE((*failed)["ok"]);
+  EXPECT_EQ(service_.Call("pages.get", {{"title", "Tide table"}})["address"],
+            "http://127.0.0.1:9/tides");
+}
+
+TEST_F(DropTest, TextIsAnAddressOrAPageFilesPath) {
+  Json reply = service_.Call("pages.drop", {{"text", " http://127.0.0.1:9/surf \n"}});
+  ASSERT_EQ(reply["added"].size(), 1u);
+  EXPECT_TRUE(WaitFor([&] { return Titles().size() == 1; }));
+
+  // Text that is no web address adds nothing and is no failure.
+  reply = service_.Call("pages.drop", {{"text", "ftp://127.0.0.1:9/file"}});
+  EXPECT_TRUE(reply["added"].empty());
+  EXPECT_FALSE(reply.contains("stoppedAt"));
+
+  const std::string elsewhere = sandbox_.Sub("mine", true);
+  PageSummary page;
+  page.SetAddress("http://127.0.0.1:9/ferry");
+  ASSERT_FALSE(CreatePageFile(elsewhere, "Ferry", page));
+  reply = service_.Call("pages.drop", {{"text", PagePath(elsewhere, "Ferry")}});
+  ASSERT_EQ(reply["imports"].size(), 1u);
+  EXPECT_TRUE(WaitFor([&] { return Titles().size() == 2; }));
+  // The dropped path is copied, not moved.
+  EXPECT_TRUE(PathExists(PagePath(elsewhere, "Ferry")));
+}
+
+TEST_F(DropTest, BadFilesAreRefusedBeforeAnythingIsAdded) {
+  Json error = service_.CallError(
+      "pages.drop", {{"files",
+                      {File("a.url", "[InternetShortcut]\nURL=http://127.0.0.1:9/a\n"),
+                       {{"name", "b.url"}, {"contentBase64", "not base64!"}}}}});
+  EXPECT_EQ(error["code"], "invalid-params");
+  error = service_.CallError("pages.drop", Json::object());
+  EXPECT_EQ(error["code"], "invalid-params");
+  EXPECT_TRUE(Titles().empty());
+}
+
+}  // namespace
+}  // namespace tw::test
