@@ -38,8 +38,9 @@ class HttpService {
   static constexpr size_t kMaxEventStreams = 8;
   static constexpr size_t kMaxRequestBody = 16 * 1024 * 1024;
   // An idle event stream is sent a comment this often. It is also how a client that went away is
-  // found: the write after the one its system refused fails.
-  static constexpr std::chrono::seconds kHeartbeat{5};
+  // found: the write after the one its system refused fails. A closed window may hold the Updated
+  // Pages dialog, which goes to another window only once it is found gone, so this is short.
+  static constexpr std::chrono::seconds kHeartbeat{2};
 
   HttpService(app::Application& app, api::Dispatcher& dispatcher);
   ~HttpService();
