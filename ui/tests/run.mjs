@@ -1,5 +1,5 @@
-// Runs every UI test file, one at a time, against the development stand-in of the service, or
-// with TW_UI_BACKEND=real against `tidewell serve`.
+// Runs every UI test file, one at a time, against `tidewell serve`, or with TW_UI_BACKEND=fake
+// against the development stand-in of the service.
 import { spawnSync } from 'node:child_process';
 import { readdirSync } from 'node:fs';
 import { dirname, join } from 'node:path';
@@ -13,7 +13,7 @@ const files = readdirSync(here)
 console.log(
   kBackendKind === 'real'
     ? `UI tests against ${kTidewell} serve`
-    : 'UI tests against the development stand-in of the service (TW_UI_BACKEND=real for tidewell serve)',
+    : 'UI tests against the development stand-in of the service',
 );
 const run = spawnSync(process.execPath, ['--test', '--test-concurrency=1', ...files, ...process.argv.slice(2)], {
   stdio: 'inherit',

@@ -30,7 +30,7 @@ after(async () => {
   await web?.close();
 });
 
-const skip = kBackendKind !== 'real' && 'Show Changes needs tidewell serve (TW_UI_BACKEND=real)';
+const skip = kBackendKind !== 'real' && 'Show Changes needs tidewell serve';
 
 const tidePage = (body) =>
   `<html><head><title>Tides</title><style>p { color: teal }</style><script>var x = 1;</script></head>` +

@@ -47,7 +47,7 @@ after(async () => {
   if (files) rmSync(files, { recursive: true, force: true });
 });
 
-const skip = kBackendKind !== 'real' && 'Tell a Friend needs tidewell serve (TW_UI_BACKEND=real)';
+const skip = kBackendKind !== 'real' && 'Tell a Friend needs tidewell serve';
 
 async function openDialog() {
   await page.getByRole('toolbar').getByRole('button', { name: 'Tell a Friend' }).click();

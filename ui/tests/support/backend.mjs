@@ -1,7 +1,7 @@
 // The service the UI tests run against, in a temporary HOME: the real `tidewell serve`, or the
 // development stand-in (dev/fake-service.mjs).
 import { spawn, spawnSync } from 'node:child_process';
-import { mkdirSync, mkdtempSync, rmSync, existsSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -10,16 +10,17 @@ const here = dirname(fileURLToPath(import.meta.url));
 const uiRoot = join(here, '..', '..');
 export const kTidewell = process.env.TW_TIDEWELL ?? join(uiRoot, '..', 'build', 'tidewell');
 
-// TW_UI_BACKEND=real runs the tests against `tidewell serve`; until the UI has been wired to the
-// service as it landed, the development stand-in is the default.
-export function realServiceAvailable() {
-  if (process.env.TW_UI_BACKEND !== 'real') return false;
-  if (!existsSync(kTidewell)) return false;
-  const help = spawnSync(kTidewell, ['serve', '--help'], { encoding: 'utf8' });
-  return help.status === 0;
-}
+// The tests run against `tidewell serve` (build/tidewell, or TW_TIDEWELL); TW_UI_BACKEND=fake runs
+// them against the development stand-in, which also holds adds long enough to look at their
+// placeholders and can report errors of background work on demand.
+export const kBackendKind = process.env.TW_UI_BACKEND === 'fake' ? 'fake' : 'real';
 
-export const kBackendKind = realServiceAvailable() ? 'real' : 'fake';
+if (kBackendKind === 'real') {
+  const help = existsSync(kTidewell) ? spawnSync(kTidewell, ['serve', '--help'], { encoding: 'utf8' }) : null;
+  if (help?.status !== 0) {
+    throw new Error(`${kTidewell} serve does not run; build it first (scripts/setup), or set TW_UI_BACKEND=fake`);
+  }
+}
 
 function readFirstLine(child) {
   return new Promise((resolve, reject) => {
@@ -51,6 +52,18 @@ export async function startBackend(options = {}) {
     ...(options.env ? options.env(home) : {}),
   };
   mkdirSync(env.XDG_RUNTIME_DIR, { mode: 0o700 });
+  // The user's scheduler is a crontab of the test's own, so the offline schedule has somewhere to
+  // go without touching the machine's.
+  const bin = join(home, 'bin');
+  mkdirSync(bin);
+  const table = join(home, 'crontab');
+  writeFileSync(join(bin, 'systemctl'), '#!/bin/sh\nexit 1\n', { mode: 0o755 });
+  writeFileSync(
+    join(bin, 'crontab'),
+    `#!/bin/sh\ncase "$1" in\n  -l) [ -f '${table}' ] || exit 1; cat '${table}' ;;\n  -) cat > '${table}' ;;\nesac\n`,
+    { mode: 0o755 },
+  );
+  env.PATH = `${bin}:${process.env.PATH}`;
   const launch = (extra = []) =>
     kBackendKind === 'real'
       ? spawn(kTidewell, ['serve', ...(extra.length ? extra : ['--port', '0'])], { env, stdio: ['ignore', 'pipe', 'inherit'] })
