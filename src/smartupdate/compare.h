@@ -1,6 +1,7 @@
-// The two comparison walks of Smart Update.
+// The comparison walk of Smart Update, which learns (LearnDifferences) or matches under what was
+// learned (MatchWithMasks, FindMaskedSpans).
 //
-// Both walk the previous and the new HTML of a document side by side, start tag by start tag,
+// It walks the previous and the new HTML of a document side by side, start tag by start tag,
 // comparing the raw bytes of the text between tags and of each element, and number the elements
 // they visit (the element ordinals that mask records refer to): from 0, comments and declarations
 // unnumbered, an unchanged container one number unless a Subtree record says how many its inside

@@ -1,4 +1,4 @@
-// LearnDifferences and its recursive form LearnInside.
+// LearnDifferences: the walk with the learning policy, and its recursive form LearnInside.
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -8,8 +8,6 @@
 
 namespace tw {
 namespace {
-
-using walk::Side;
 
 // Among records at the same ordinal the order matters: the text and element lookups stop at a
 // Subtree record, a Subtree record is followed by its span, and a resynchronisation that runs to
@@ -37,51 +35,50 @@ uint32_t Ordinal(uint64_t n) {
   return static_cast<uint32_t>(n);
 }
 
-// One level of the walk: the whole documents, or the inside of one container.
-struct Level {
-  Side previous;
-  Side current;
-  const char* previous_begin;
-  const char* current_begin;
-  bool inside;  // LearnInside: first text run under TagBytes, no resynchronisation
-  int depth;
+// One level of the learning walk: the records of the level are a list of its own (the whole list,
+// or the working list of a container's span), and the level's result.
+struct Level : walk::Level<MaskEntry> {
   MaskList* list;
-  MaskEntry* cursor;  // the first record whose ordinal is not below n
-  uint64_t n;
   int result = walk_result::kSame;
 };
 
+// The learning policy of walk::Walk (LearnDifferences, and LearnInside on the inside of a
+// container): every difference no record allows becomes a record.
 class Learner {
  public:
-  Learner(SourceList* sources, LearnNotes* notes, size_t common_prefix)
-      : sources_(sources), notes_(notes), common_prefix_(common_prefix) {}
+  Learner(SourceList* sources, LearnNotes* notes) : sources_(sources), notes_(notes) {}
 
-  int Walk(Level& level);
+  int AtEnd(Level& level, const char*) { return level.result; }
+  void BeforeJumpLookup(const Level& level, uint32_t kind) {
+    if (level.inside()) return;
+    (kind == mask_kind::kElementCount ? count_lookup_ : mismatch_lookup_) = level.n;
+  }
+  bool Resynchronised(Level& level, uint32_t kind, const walk::ResyncOutcome& out);
+  bool TextDiffers(Level& level, uint32_t kind) {
+    if (!walk::FindRecord(level, kind, true)) {
+      Insert(level, kind, 0);
+      level.result = walk_result::kDifferent;
+    }
+    return true;
+  }
+  void TextEqual(Level&, uint32_t, const char*, const char*) {}
+  int ElementEqual(Level& level, const walk::Element& e, const MaskEntry* subtree);
+  int ElementDiffers(Level& level, const walk::Element& e, MaskEntry* subtree);
 
  private:
-  MaskEntry* Seek(Level& level) {
-    level.cursor = const_cast<MaskEntry*>(walk::Seek(level.cursor, nullptr, level.n));
-    return level.cursor;
-  }
-  MaskEntry* Find(Level& level, uint32_t kind, bool subtree_ends) {
-    return const_cast<MaskEntry*>(walk::FindAt(Seek(level), nullptr, level.n, kind, subtree_ends));
-  }
   MaskEntry* Insert(Level& level, uint32_t kind, uint64_t count);
-  int Resync(Level& level, uint32_t kind, const char*& p, const char* a,
-             const std::optional<TagName>& a_name, const char*& q, const char* b,
-             const std::optional<TagName>& b_name);
-  int Container(Level& level, const char* a, const char* a_end, const char* b, const char* b_end);
+  int LearnInside(Level& level, const walk::Element& e, MaskEntry* subtree);
 
   SourceList* sources_;
   LearnNotes* notes_;
-  size_t common_prefix_;
   // The last ordinals at which the top level looked for an ElementCount and a TagMismatch record.
   uint64_t count_lookup_ = UINT64_MAX;
   uint64_t mismatch_lookup_ = UINT64_MAX;
 };
 
 MaskEntry* Learner::Insert(Level& level, uint32_t kind, uint64_t count) {
-  MaskEntry* at = Seek(level);
+  MaskEntry* at = walk::Seek(level.cursor, level.stop, level.n);
+  level.cursor = at;
   while (at && at->index == level.n && Rank(at->kind) <= Rank(kind)) at = at->next;
   auto node = std::make_unique<MaskEntry>(Ordinal(level.n), kind, Ordinal(count));
   MaskEntry* inserted =
@@ -99,12 +96,8 @@ void Shift(MaskEntry* from, int64_t delta) {
   }
 }
 
-int Learner::Resync(Level& level, uint32_t kind, const char*& p, const char* a,
-                    const std::optional<TagName>& a_name, const char*& q, const char* b,
-                    const std::optional<TagName>& b_name) {
-  const walk::ResyncOutcome out =
-      walk::Resynchronise(level.previous, a, a_name, level.current, b, b_name);
-  MaskEntry* record = Find(level, kind, false);
+bool Learner::Resynchronised(Level& level, uint32_t kind, const walk::ResyncOutcome& out) {
+  MaskEntry* record = walk::FindRecord(level, kind, false);
   if (!record) {
     record = Insert(level, kind, 0);
     level.result = walk_result::kDifferent;
@@ -128,17 +121,34 @@ int Learner::Resync(Level& level, uint32_t kind, const char*& p, const char* a,
     level.result = walk_result::kDifferent;
   }
   level.n += static_cast<uint64_t>(record->count) + 1;
-  p = out.previous;
-  q = out.current;
-  return walk_result::kSame;
+  return true;
+}
+
+int Learner::ElementEqual(Level& level, const walk::Element& e, const MaskEntry* subtree) {
+  if (!e.container) {
+    ++level.n;
+    return walk::kGoOn;
+  }
+  if (sources_ && walk::IsFrameName(e.name)) {
+    auto src = GetQuotedAttribute(e.a, static_cast<size_t>(level.previous.end - e.a), "src");
+    if (src && AddFrameSource(*sources_, std::move(src->value))) return walk_result::kFailed;
+  }
+  level.n += subtree ? subtree->count + 1ull : 1;
+  return walk::kGoOn;
+}
+
+int Learner::ElementDiffers(Level& level, const walk::Element& e, MaskEntry* subtree) {
+  if (e.container) return LearnInside(level, e, subtree);
+  Insert(level, mask_kind::kTagBytes, 0);
+  level.result = walk_result::kDifferent;
+  ++level.n;
+  return walk::kGoOn;
 }
 
 // A container whose bytes differ and that no record allows: compare its inside, and record the
 // outcome as a Subtree record with its span of records, or a WholeElement record.
-int Learner::Container(Level& level, const char* a, const char* a_end, const char* b,
-                       const char* b_end) {
+int Learner::LearnInside(Level& level, const walk::Element& e, MaskEntry* subtree) {
   const uint64_t n = level.n;
-  MaskEntry* subtree = Find(level, mask_kind::kSubtree, false);
   const uint64_t old_count = subtree ? subtree->count : 0;
   // The span's records move to a working list of their own for the inside walk.
   MaskList working;
@@ -150,16 +160,8 @@ int Learner::Container(Level& level, const char* a, const char* a_end, const cha
   int inside = walk_result::kInside;
   uint64_t last = n;
   if (level.depth < kMaxContainerDepth) {
-    Level in{{level.previous.doc, a_end},
-             {level.current.doc, b_end},
-             a + 1,
-             b + 1,
-             true,
-             level.depth + 1,
-             &working,
-             working.first(),
-             n + 1};
-    inside = Walk(in);
+    Level in{walk::Inside<MaskEntry>(level, e, working.first(), nullptr, n + 1), &working};
+    inside = walk::Walk(*this, in);
     last = in.n - 1;
     for (const MaskEntry& r : working) last = std::max<uint64_t>(last, r.index);
   }
@@ -171,7 +173,7 @@ int Learner::Container(Level& level, const char* a, const char* a_end, const cha
   if (inside == walk_result::kSame && !working.empty()) {
     put_back_after(subtree);
     level.n = n + old_count + 1;
-    return walk_result::kSame;
+    return walk::kGoOn;
   }
   if (inside == walk_result::kInside || working.empty()) {
     // Masked whole: the span's records go, and later ordinals close up.
@@ -185,7 +187,7 @@ int Learner::Container(Level& level, const char* a, const char* a_end, const cha
     Shift(record->next, -static_cast<int64_t>(old_count));
     level.result = walk_result::kDifferent;
     level.n = n + 1;
-    return walk_result::kSame;
+    return walk::kGoOn;
   }
   // Compared inside with differences learned: the working list becomes the span.
   const uint32_t count = Ordinal(last - n);
@@ -199,101 +201,7 @@ int Learner::Container(Level& level, const char* a, const char* a_end, const cha
   Shift(after_span, static_cast<int64_t>(count) - static_cast<int64_t>(old_count));
   level.result = walk_result::kDifferent;
   level.n = last + 1;
-  return walk_result::kSame;
-}
-
-int Learner::Walk(Level& level) {
-  const char* p = level.previous_begin;
-  const char* q = level.current_begin;
-  for (;;) {
-    const char* a = walk::NextTag(level.previous, p);
-    const char* b = walk::NextTag(level.current, q);
-    if (!a && !b) break;
-    if (!a || !b) {
-      // One side has run out of start tags.
-      const std::optional<TagName> name =
-          a ? walk::NameAt(level.previous, a) : walk::NameAt(level.current, b);
-      if (!name) {
-        (a ? p : q) = (a ? a : b) + 1;
-        continue;
-      }
-      if (level.inside) return walk_result::kInside;
-      const std::optional<TagName> none;
-      Resync(level, mask_kind::kElementCount, p, a, a ? name : none, q, b, b ? name : none);
-      continue;
-    }
-    if (!level.inside) count_lookup_ = level.n;
-    if (MaskEntry* r = Find(level, mask_kind::kElementCount, false)) level.n += r->count + 1ull;
-
-    if (!walk::SameBytes(*level.previous.doc, p, a, *level.current.doc, q, b, common_prefix_)) {
-      const bool first_run = level.inside && p == level.previous_begin && q == level.current_begin;
-      const uint32_t kind = first_run ? mask_kind::kTagBytes : mask_kind::kTextBefore;
-      if (!Find(level, kind, true)) {
-        Insert(level, kind, 0);
-        level.result = walk_result::kDifferent;
-      }
-      p = a;
-      q = b;
-      continue;
-    }
-
-    const std::optional<TagName> a_name = walk::NameAt(level.previous, a);
-    const std::optional<TagName> b_name = walk::NameAt(level.current, b);
-    if (!a_name || !b_name) {
-      p = a + 1;
-      q = b + 1;
-      continue;
-    }
-    const auto ea = level.previous.doc->Skip(a, level.previous.end, false);
-    const auto eb = level.current.doc->Skip(b, level.current.end, false);
-    if (!ea || !eb) return walk_result::kFailed;
-    if (!EqualsIgnoreCase(a_name->view(), b_name->view()) || ea->is_container != eb->is_container) {
-      if (level.inside) return walk_result::kInside;
-      Resync(level, mask_kind::kTagMismatch, p, a, a_name, q, b, b_name);
-      continue;
-    }
-    if (!level.inside) mismatch_lookup_ = level.n;
-    if (MaskEntry* r = Find(level, mask_kind::kTagMismatch, false)) level.n += r->count + 1ull;
-    if (IsDeclarationTag(a_name->view())) {
-      p = ea->end;
-      q = eb->end;
-      continue;
-    }
-    const bool container = ea->is_container;
-    const bool unclosed = ea->is_unclosed || eb->is_unclosed;
-    const char* a_end = unclosed ? level.previous.end : ea->end;
-    const char* b_end = unclosed ? level.current.end : eb->end;
-    p = a_end;
-    q = b_end;
-
-    if (walk::SameBytes(*level.previous.doc, a, a_end, *level.current.doc, b, b_end,
-                        common_prefix_)) {
-      if (!container) {
-        ++level.n;
-        continue;
-      }
-      if (sources_ && walk::IsFrameName(a_name->view())) {
-        auto src = GetQuotedAttribute(a, static_cast<size_t>(level.previous.end - a), "src");
-        if (src && AddFrameSource(*sources_, std::move(src->value))) return walk_result::kFailed;
-      }
-      const MaskEntry* subtree = Find(level, mask_kind::kSubtree, false);
-      level.n += subtree ? subtree->count + 1ull : 1;
-      continue;
-    }
-    const uint32_t allowing = container ? mask_kind::kWholeElement : mask_kind::kTagBytes;
-    if (Find(level, allowing, true)) {
-      ++level.n;
-      continue;
-    }
-    if (!container) {
-      Insert(level, mask_kind::kTagBytes, 0);
-      level.result = walk_result::kDifferent;
-      ++level.n;
-      continue;
-    }
-    if (Container(level, a, a_end, b, b_end) == walk_result::kFailed) return walk_result::kFailed;
-  }
-  return level.result;
+  return walk::kGoOn;
 }
 
 // Records read from a damaged page file may be out of order; every rule of the walk assumes
@@ -321,16 +229,9 @@ int LearnDifferences(std::string_view previous, std::string_view current, MaskLi
     RestoreOrder(masks);
     const walk::Document prev_doc(previous);
     const walk::Document cur_doc(current);
-    Level top{{&prev_doc, prev_doc.end()},
-              {&cur_doc, cur_doc.end()},
-              prev_doc.begin(),
-              cur_doc.begin(),
-              false,
-              0,
-              &masks,
-              masks.first(),
-              0};
-    return Learner(sources, notes, walk::CommonPrefix(previous, current)).Walk(top);
+    Level top{walk::Level<MaskEntry>::Top(prev_doc, cur_doc, masks.first()), &masks};
+    Learner learner(sources, notes);
+    return walk::Walk(learner, top);
   } catch (const WalkFailed&) {
     return walk_result::kFailed;
   } catch (const std::bad_alloc&) {
