@@ -54,7 +54,7 @@ export async function startBackend(options = {}) {
   mkdirSync(env.XDG_RUNTIME_DIR, { mode: 0o700 });
   // The user's scheduler is a crontab of the test's own, so the offline schedule has somewhere to
   // go without touching the machine's.
-  const bin = join(home, 'bin');
+  const bin = join(home, 'scheduler-bin');
   mkdirSync(bin);
   const table = join(home, 'crontab');
   writeFileSync(join(bin, 'systemctl'), '#!/bin/sh\nexit 1\n', { mode: 0o755 });
@@ -63,7 +63,7 @@ export async function startBackend(options = {}) {
     `#!/bin/sh\ncase "$1" in\n  -l) [ -f '${table}' ] || exit 1; cat '${table}' ;;\n  -) cat > '${table}' ;;\nesac\n`,
     { mode: 0o755 },
   );
-  env.PATH = `${bin}:${process.env.PATH}`;
+  env.PATH = `${bin}:${env.PATH}`;
   const launch = (extra = []) =>
     kBackendKind === 'real'
       ? spawn(kTidewell, ['serve', ...(extra.length ? extra : ['--port', '0'])], { env, stdio: ['ignore', 'pipe', 'inherit'] })
