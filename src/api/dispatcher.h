@@ -57,7 +57,6 @@ class Dispatcher {
   static Json InvalidRequest(const Json& id, std::string detail);
 
  private:
-  void AddFacadeMethods();
   app::Application& app_;
   const DispatcherConfig config_;
   std::map<std::string, Method, std::less<>> methods_;

@@ -68,6 +68,7 @@ const std::vector<SettingDefinition>& Definitions() {
       Number(option::kCheckWait, 0, kMaxCheckWaitSeconds, 0, kSecondsPerMinute),
       Flag(option::kIgnoreLastMod, 0),
       Flag(option::kIgnoreExpire, 0),
+      Number(option::kKeepVersions, 0, kMaxKeptVersions, kDefaultKeptVersions),
       SettingDefinition{option::kPdb, T::kText, 0, kMaxPageFolderSetting, std::nullopt},
   };
   return kDefinitions;

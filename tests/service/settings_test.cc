@@ -46,6 +46,7 @@ TEST_F(SettingsTest, ValuesAreReadWithTheirDefaultsAndWrittenTogether) {
   EXPECT_EQ(values["Timeout"], 40);
   EXPECT_EQ(values["FirstRun"], 0);
   EXPECT_EQ(values["PDB"], folder());
+  EXPECT_EQ(values["KeepVersions"], 10);
   EXPECT_FALSE(values.contains("PageColSize"));  // the list's own width until stored
   EXPECT_EQ(got["runOnStartup"], false);
   bool found_schema = false;
@@ -66,6 +67,7 @@ TEST_F(SettingsTest, ValuesAreReadWithTheirDefaultsAndWrittenTogether) {
                                   {"TaskPad", 0},
                                   {"CheckWait", 600},
                                   {"PageColSize", 180},
+                                  {"KeepVersions", 0},
                                   {"FirstRun", 1}}}});
   ASSERT_TRUE(events.WaitFor("optionsChanged", [](const Json& d) {
     return d["values"]["ViewMode"] == 2 && d["values"]["PageColSize"] == 180;
@@ -74,6 +76,8 @@ TEST_F(SettingsTest, ValuesAreReadWithTheirDefaultsAndWrittenTogether) {
   EXPECT_EQ(got["LargeTB"], 1);
   EXPECT_EQ(got["TaskPad"], 0);
   EXPECT_EQ(got["CheckWait"], 600);
+  EXPECT_EQ(got["KeepVersions"], 0);
+  EXPECT_EQ(*store().ReadDword(kOptions, "KeepVersions"), 0u);
   EXPECT_EQ(service.Call("app.info")["firstRun"], false);
 
   // The side panel does not write the program window's task pane.
@@ -99,6 +103,8 @@ TEST_F(SettingsTest, AValueOutOfItsRangeIsRefusedAndNothingIsWritten) {
   EXPECT_EQ(error["message"], "Please enter a value between 0 and 30.");
   error = service.CallError("settings.set", {{"values", {{"Interval", 2}, {"IntervalValue", 30}}}});
   EXPECT_EQ(error["message"], "Please enter a value between 1 and 23.");
+  error = service.CallError("settings.set", {{"values", {{"KeepVersions", 101}}}});
+  EXPECT_EQ(error["message"], "Please enter a value between 0 and 100.");
   error = service.CallError("settings.set", {{"values", {{"Threads", -1}}}});
   EXPECT_EQ(error["code"], "out-of-range");
   error = service.CallError("settings.set", {{"values", {{"PDB", std::string(249, 'x')}}}});
@@ -113,7 +119,8 @@ TEST_F(SettingsTest, AValueOutOfItsRangeIsRefusedAndNothingIsWritten) {
 
   Result<SettingsKey> key = store().OpenKey(kOptions);
   ASSERT_TRUE(key.ok());
-  for (const char* name : {"ViewMode", "Timeout", "CheckWait", "Interval", "Threads"}) {
+  for (const char* name :
+       {"ViewMode", "Timeout", "CheckWait", "Interval", "Threads", "KeepVersions"}) {
     EXPECT_FALSE(key->ReadDword(name).ok()) << name;
   }
 
