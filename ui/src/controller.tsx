@@ -2,7 +2,7 @@
 // settings, the selection, and every command of the toolbar, the menus and the task pane.
 import { ApiClient } from './api/client';
 import { ApiError, TransportError, type ConnectionState, type Transport } from './api/transport';
-import type { DropResult, ErrorBody, Page, ServerEvent, SettingKind, SettingValues, UpdatedPageRef } from './api/types';
+import type { CurrentPageResult, DropResult, ErrorBody, Page, ServerEvent, SettingKind, SettingValues, UpdatedPageRef } from './api/types';
 import { Cmd, type CommandId, kCommandText, kViewModeCommand, ViewMode } from './commands';
 import type { HostEnvironment } from './host-environment';
 import { type DisplaySettings, kTaskPaneNames, readDisplaySettings, settingName } from './model/display-settings';
@@ -234,7 +234,11 @@ export class Controller {
     // In the host program opening a page is seeing it: the flag goes first.
     if (this.setting === 'host' && page.updated && !page.pending)
       this.client.clearUpdated(page.title).catch((e) => this.report(e, msg.setPropertiesFailed));
-    if (!this.host.openAddress(page.address)) void this.message({ text: msg.browserError, icon: 'error' });
+    void this.openAddress(page.address, msg.browserError);
+  }
+
+  private async openAddress(address: string, failure: string) {
+    if (!(await this.host.openAddress(address))) await this.message({ text: failure, icon: 'error' });
   }
 
   private async clearUpdated(entry: Entry) {
@@ -338,8 +342,8 @@ export class Controller {
     }
   }
 
-  // The page the browser shows: asked about first while "Add Current Page confirmation" is on;
-  // otherwise added at once, and the dialog comes only when the page can not be added as it is.
+  // The page the browser shows. The service decides: added at once, or the Add Page dialog to
+  // confirm it ("Add Current Page confirmation") or to correct what can not be added as it is.
   private async addCurrentPage() {
     if (!this.host.currentPage) return;
     let current: { title: string; address: string };
@@ -349,24 +353,23 @@ export class Controller {
       await this.message({ text: msg.browserError, icon: 'error' });
       return;
     }
-    const confirm = Number(this.values.ConfirmAC ?? 1) !== 0;
-    if (!confirm) {
-      try {
-        await this.addPage(current.title, current.address, 'plain');
-        return;
-      } catch (e) {
-        if (!(e instanceof ApiError)) {
-          await this.report(e, msg.addFailed);
-          return;
-        }
-      }
+    let answer: CurrentPageResult;
+    try {
+      answer = await this.client.addCurrentPage(current.title, current.address);
+    } catch (e) {
+      await this.report(e, msg.addFailed);
+      return;
     }
-    await openAddPage(this, { mode: confirm ? 'currentPage' : 'plain', ...current });
+    if (!answer.dialog) {
+      this.showPlaceholder(answer.requestId, answer.placeholder);
+      return;
+    }
+    const { mode, title, address, caption, note, problem } = answer.dialog;
+    await openAddPage(this, { mode, title, address, caption, note, focus: problem?.field });
   }
 
   private help() {
-    if (!this.host.openAddress(new URL('help.html', document.baseURI).href))
-      void this.message({ text: msg.helpError, icon: 'error' });
+    void this.openAddress(new URL('help.html', document.baseURI).href, msg.helpError);
   }
 
   private setViewMode(mode: ViewMode) {

@@ -4,8 +4,9 @@ import type { SettingKind } from './api/types';
 
 export interface HostEnvironment {
   readonly setting: SettingKind;
-  // Opens an address for the user; false when that failed.
-  openAddress(address: string): boolean;
+  // Opens an address for the user; false when that failed. The side panel navigates its tab,
+  // which the browser answers later.
+  openAddress(address: string): boolean | Promise<boolean>;
   // The page shown in the browser, inside the extension only.
   currentPage?: () => Promise<{ title: string; address: string }>;
 }

@@ -6,6 +6,7 @@ import type {
   AppInfo,
   Changes,
   Contact,
+  CurrentPageResult,
   FriendMessage,
   PageVersion,
   DropResult,
@@ -41,6 +42,9 @@ export class ApiClient {
   }
   addPage(title: string, address: string, mode: AddMode, doNotAskAgain?: boolean) {
     return this.call<AddResult>('pages.add', { title, address, mode, doNotAskAgain });
+  }
+  addCurrentPage(title: string, address: string) {
+    return this.call<CurrentPageResult>('pages.addCurrent', { title, address });
   }
   addPageQuietly(title: string, address: string) {
     return this.call<QuietAddResult>('pages.addQuietly', { title, address });

@@ -70,6 +70,18 @@ export interface AddResult {
   placeholder: Page;
 }
 
+// Add Current Page: added at once, or the Add Page dialog to show with the values to confirm
+// or correct (`problem` is why they could not be added as they are).
+export interface CurrentPageDialog {
+  mode: 'currentPage' | 'plain';
+  title: string;
+  address: string;
+  caption?: string;
+  note?: string;
+  problem?: ErrorBody;
+}
+export type CurrentPageResult = (AddResult & { dialog?: undefined }) | { dialog: CurrentPageDialog };
+
 export interface DropResult {
   added?: QuietAddResult[];
   imports?: { requestId: number; name: string }[];

@@ -1,7 +1,7 @@
 // The Add Page dialog, in its three modes: plain, the browser's current page, a Smart History
 // proposal. The service checks the address and the title; a refusal keeps the dialog open with
 // the focus on the field at fault.
-import { useRef, useState } from 'preact/hooks';
+import { useEffect, useRef, useState } from 'preact/hooks';
 import { ApiError } from '../api/transport';
 import type { AddMode } from '../api/types';
 import type { Controller } from '../controller';
@@ -23,6 +23,11 @@ export interface AddPageOptions {
   mode: AddMode;
   title?: string;
   address?: string;
+  // The service's own window title and text for the mode, where it gives them.
+  caption?: string;
+  note?: string;
+  // The field to start in: the one a refusal was about.
+  focus?: string;
 }
 
 // Resolves true when a page was handed to the service, false on Cancel.
@@ -36,6 +41,7 @@ function AddPageDialog({ c, options, close }: { c: Controller; options: AddPageO
   const [doNotAsk, setDoNotAsk] = useState(false);
   const [busy, setBusy] = useState(false);
   const form = useRef<HTMLFormElement>(null);
+  useEffect(() => focusField(form.current, options.focus), []);
 
   const submit = async (e: Event) => {
     e.preventDefault();
@@ -52,9 +58,9 @@ function AddPageDialog({ c, options, close }: { c: Controller; options: AddPageO
   };
 
   return (
-    <Dialog title={kTitles[options.mode]} class="add-page" onCancel={() => close(false)}>
+    <Dialog title={options.caption ?? kTitles[options.mode]} class="add-page" onCancel={() => close(false)}>
       <form ref={form} noValidate onSubmit={submit}>
-        <p class="note">{options.mode === 'currentPage' ? kCurrentNote : kPlainNote}</p>
+        <p class="note">{options.note ?? (options.mode === 'currentPage' ? kCurrentNote : kPlainNote)}</p>
         <TextField label="&Title:" name="title" value={title} onInput={setTitle} maxLength={c.maxTitleLength} autoFocus />
         <TextField
           label="&Address:"

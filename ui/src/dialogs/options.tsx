@@ -226,7 +226,7 @@ function OptionsSheet({ c, close }: { c: Controller; close: (saved: boolean) => 
       text: msg.resetSmartHistory,
       icon: 'question',
       buttons: 'yesNo',
-      onHelp: () => c.host.openAddress(new URL('help.html#smart-history', document.baseURI).href),
+      onHelp: () => void c.host.openAddress(new URL('help.html#smart-history', document.baseURI).href),
     });
     if (answer !== 'yes') return;
     try {

@@ -199,7 +199,7 @@ function TellAFriendDialog({
 // mail message in the user's mail program, which the service starts on this machine.
 async function deliver(c: Controller, message: FriendMessage, address: string) {
   if (/^https?:/i.test(address) || c.setting !== 'host') {
-    if (!c.host.openAddress(address)) throw new ApiError({ code: 'browser-failed', message: msg.browserError, icon: 'error' });
+    if (!(await c.host.openAddress(address))) throw new ApiError({ code: 'browser-failed', message: msg.browserError, icon: 'error' });
     return;
   }
   await c.client.sendTellAFriend(message, true);

@@ -23,7 +23,19 @@ function Svg({ size, children, class: cls }: { size: number; children: Component
   );
 }
 
-export type ToolIcon = 'add' | 'addCurrent' | 'refresh' | 'stop' | 'import' | 'options' | 'friend' | 'help' | 'more' | 'view';
+export type ToolIcon =
+  | 'add'
+  | 'addCurrent'
+  | 'refresh'
+  | 'stop'
+  | 'import'
+  | 'options'
+  | 'friend'
+  | 'help'
+  | 'more'
+  | 'view'
+  | 'panel'
+  | 'web';
 
 const kToolPaths: Record<ToolIcon, ComponentChildren> = {
   add: (
@@ -82,6 +94,18 @@ const kToolPaths: Record<ToolIcon, ComponentChildren> = {
   view: (
     <>
       <path d="M4 6h16M4 12h16M4 18h10" />
+    </>
+  ),
+  panel: (
+    <>
+      <rect x="3" y="4" width="18" height="16" rx="2" />
+      <path d="M14 4v16M16.5 8h2M16.5 11h2" />
+    </>
+  ),
+  web: (
+    <>
+      <circle cx="12" cy="12" r="9" />
+      <path d="M3 12h18M12 3c2.5 2.6 3.8 5.6 3.8 9s-1.3 6.4-3.8 9c-2.5-2.6-3.8-5.6-3.8-9S9.5 5.6 12 3z" />
     </>
   ),
 };
