@@ -1,0 +1,27 @@
+// The side panel's place in the browser: its "current page" is the page shown in the panel's
+// window, and an address opens in that window's tab, as a link the user followed.
+import type { SettingKind } from '../../ui/src/api/types';
+import type { HostEnvironment } from '../../ui/src/host-environment';
+import { currentWebTab, currentWindowId, cutTitle } from './tabs';
+
+export class ExtensionHost implements HostEnvironment {
+  readonly setting: SettingKind = 'sidebar';
+
+  async openAddress(address: string): Promise<boolean> {
+    try {
+      const tab = await currentWebTab(await currentWindowId());
+      if (tab?.id !== undefined) await chrome.tabs.update(tab.id, { url: address, active: true });
+      else await chrome.tabs.create({ url: address });
+      return true;
+    } catch {
+      return false;
+    }
+  }
+
+  // Rejects when the browser can not say which page it shows.
+  currentPage = async (): Promise<{ title: string; address: string }> => {
+    const tab = await currentWebTab(await currentWindowId());
+    if (!tab?.url) throw new Error('the browser shows no page');
+    return { title: cutTitle(tab.title ?? ''), address: tab.url };
+  };
+}

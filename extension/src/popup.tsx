@@ -1,0 +1,116 @@
+// The toolbar button's popup: Add Current Page, Refresh (Stop while a check runs anywhere), Show
+// Tidewell, Tell a Friend and the Tidewell web site. Add Current Page and Tell a Friend open the
+// side panel, whose main window shows their dialogs.
+import { render } from 'preact';
+import { useEffect, useState } from 'preact/hooks';
+import { msg } from '../../ui/src/strings';
+import { ToolGlyph, type ToolIcon } from '../../ui/src/ui/icons';
+import { ModalLayer, Modals, showMessage } from '../../ui/src/ui/modals';
+import { useSource } from '../../ui/src/ui/use-source';
+import '../../ui/src/styles/app.css';
+import './popup.css';
+import { openSidePanel } from './browser';
+import { kToolbarPort, type PanelCommand, type ToolbarNews, type ToolbarRequest } from './messages';
+import { currentWebTab, currentWindowId } from './tabs';
+
+// The maker's web site: its name is the button's text.
+export const kWebSiteName = 'Tidewell.org';
+export const kWebSiteAddress = 'https://tidewell.org/';
+
+const modals = new Modals();
+const windowId = currentWindowId();
+const background = chrome.runtime.connect({ name: kToolbarPort });
+const send = (request: ToolbarRequest) => background.postMessage(request);
+
+function report(text: string) {
+  return showMessage(modals, { text, icon: 'error' });
+}
+
+function nextNews(type: ToolbarNews['type']): Promise<ToolbarNews> {
+  return new Promise((resolve) => {
+    const listener = (news: ToolbarNews) => {
+      if (news.type !== type) return;
+      background.onMessage.removeListener(listener);
+      resolve(news);
+    };
+    background.onMessage.addListener(listener);
+  });
+}
+
+// The panel must be asked to open while the click is handled; the command goes to the
+// background, which hands it to the panel of this window as soon as one listens.
+async function runInPanel(command: PanelCommand) {
+  const id = await windowId;
+  const opened = openSidePanel(id).then(
+    () => true,
+    () => false,
+  );
+  const answer = nextNews('commandSent');
+  send({ type: 'panelCommand', command, windowId: id });
+  const sent = (await answer) as Extract<ToolbarNews, { type: 'commandSent' }>;
+  if (sent.delivered) return;
+  if (!(await opened)) {
+    send({ type: 'dropPanelCommand', windowId: id });
+    await report(msg.browserError);
+  }
+}
+
+async function showPanel() {
+  try {
+    await openSidePanel(await windowId);
+  } catch {
+    await report(msg.browserError);
+  }
+}
+
+async function openWebSite() {
+  try {
+    const tab = await currentWebTab(await windowId);
+    if (tab?.id !== undefined) await chrome.tabs.update(tab.id, { url: kWebSiteAddress, active: true });
+    else await chrome.tabs.create({ url: kWebSiteAddress });
+  } catch {
+    await report(msg.browserError);
+  }
+}
+
+function Tool({ icon, text, onClick }: { icon: ToolIcon; text: string; onClick: () => void }) {
+  return (
+    <button type="button" class="tool with-text" onClick={onClick}>
+      <ToolGlyph icon={icon} size={16} />
+      <span class="tool-text">{text}</span>
+    </button>
+  );
+}
+
+function Popup() {
+  useSource(modals);
+  const [checking, setChecking] = useState(false);
+  useEffect(() => {
+    const listener = (news: ToolbarNews) => {
+      if (news.type === 'checking') setChecking(news.running);
+      else if (news.type === 'failed') void report(news.message);
+    };
+    background.onMessage.addListener(listener);
+    return () => background.onMessage.removeListener(listener);
+  }, []);
+
+  return (
+    <>
+      <div class="popup" role="toolbar" aria-label="Tidewell" aria-orientation="vertical" inert={modals.count > 0}>
+        <Tool icon="addCurrent" text="Add Current Page" onClick={() => void runInPanel('addCurrentPage')} />
+        {checking ? (
+          <Tool icon="stop" text="Stop" onClick={() => send({ type: 'stop' })} />
+        ) : (
+          <Tool icon="refresh" text="Refresh" onClick={() => send({ type: 'refresh' })} />
+        )}
+        <span class="tool-separator" role="separator" />
+        <Tool icon="panel" text="Show Tidewell" onClick={() => void showPanel()} />
+        <Tool icon="friend" text="Tell a Friend" onClick={() => void runInPanel('tellAFriend')} />
+        <Tool icon="web" text={kWebSiteName} onClick={() => void openWebSite()} />
+      </div>
+      <ModalLayer modals={modals} />
+    </>
+  );
+}
+
+render(<Popup />, document.getElementById('popup')!);
