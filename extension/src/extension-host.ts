@@ -6,6 +6,10 @@ import { currentWebTab, currentWindowId, cutTitle } from './tabs';
 
 export class ExtensionHost implements HostEnvironment {
   readonly setting: SettingKind = 'sidebar';
+  // The browser starts Tidewell for the panel; when it can not, Tidewell is not registered with
+  // it (or no longer where it was registered).
+  readonly lostMessage =
+    'Tidewell does not answer. If it is installed, run "tidewell register" once; this panel finds it by itself.';
 
   async openAddress(address: string): Promise<boolean> {
     try {

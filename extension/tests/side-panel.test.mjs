@@ -53,6 +53,19 @@ test('opening a page navigates the browser tab the user was in', async () => {
   await tab.close();
 });
 
+test('the panel finds the host again after it ended', async () => {
+  const hosts = await waitFor(() => {
+    const found = session.nativeHosts();
+    return found.length >= 2 && found; // the background's and the panel's
+  }, 'the native hosts to run');
+  for (const pid of hosts) process.kill(pid, 'SIGTERM');
+  // The browser starts a new host for the panel, which lists the pages again.
+  await waitFor(() => session.nativeHosts().some((pid) => !hosts.includes(pid)), 'a new native host');
+  session.tidewell('add', web.url('/tides'), 'Tides again');
+  await pageItem(panel, 'Tides again').waitFor();
+  await pageItem(panel, 'Harbour').waitFor();
+});
+
 test('view settings of the side bar are its own', async () => {
   await panel.getByRole('listbox', { name: 'Pages' }).click({ button: 'right', position: { x: 150, y: 200 } });
   const menu = panel.getByRole('menu');

@@ -79,6 +79,8 @@ test('with confirmation off, a page that can not be added as it is brings up the
   await add.waitFor();
   assert.equal(await add.getByRole('checkbox', { name: 'Do not show this window again' }).count(), 0);
   assert.equal(await add.getByLabel('Address:').inputValue(), web.url('/weather-again'));
+  // The title is taken: the dialog starts in it.
+  assert.ok(await add.getByLabel('Title:').evaluate((field) => field === document.activeElement));
   await add.getByLabel('Title:').fill('Weather again');
   await add.getByRole('button', { name: 'OK' }).click();
   await pageItem(panel, 'Weather again').waitFor();

@@ -7,6 +7,8 @@ export interface HostEnvironment {
   // Opens an address for the user; false when that failed. The side panel navigates its tab,
   // which the browser answers later.
   openAddress(address: string): boolean | Promise<boolean>;
+  // What the window says while it can not reach Tidewell, where the place has more to say.
+  readonly lostMessage?: string;
   // The page shown in the browser, inside the extension only.
   currentPage?: () => Promise<{ title: string; address: string }>;
 }

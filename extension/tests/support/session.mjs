@@ -2,7 +2,7 @@
 // manifest, and Debian's chromium with the built extension and a fresh profile in that HOME, so
 // that the browser starts the real `tidewell native-host` against the HOME's own page folder.
 import { spawnSync } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -98,6 +98,21 @@ export async function startSession(options = {}) {
       const tab = await context.newPage();
       await tab.goto(`${kExtensionOrigin}/${path}`);
       return tab;
+    },
+    // The native hosts this browser started for the extension: their process ids.
+    nativeHosts() {
+      return readdirSync('/proc')
+        .filter((name) => /^\d+$/.test(name))
+        .filter((pid) => {
+          try {
+            const args = readFileSync(`/proc/${pid}/cmdline`, 'utf8').split('\0');
+            const environ = readFileSync(`/proc/${pid}/environ`, 'utf8').split('\0');
+            return args.includes(`${kExtensionOrigin}/`) && environ.includes(`HOME=${home}`);
+          } catch {
+            return false; // gone meanwhile, or not ours to read
+          }
+        })
+        .map(Number);
     },
     async close() {
       await context.close();

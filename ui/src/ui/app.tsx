@@ -51,7 +51,7 @@ export function App({ c }: { c: Controller }) {
         <Toolbar c={c} />
         {c.connection === 'lost' && (
           <div class="banner" role="alert">
-            {msg.lost}
+            {c.host.lostMessage ?? msg.lost}
           </div>
         )}
         <div class="main">
