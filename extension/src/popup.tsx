@@ -18,9 +18,17 @@ export const kWebSiteName = 'Tidewell.org';
 export const kWebSiteAddress = 'https://tidewell.org/';
 
 const modals = new Modals();
-const windowId = currentWindowId();
+// Known before any click: the side panel must be asked for within the click itself, which
+// Firefox ends at the first wait.
+let windowId = -1;
+const windowKnown = currentWindowId().then((id) => (windowId = id));
 const background = chrome.runtime.connect({ name: kToolbarPort });
 const send = (request: ToolbarRequest) => background.postMessage(request);
+
+// The browser's popup goes once its work is done, as a menu does; the same page in a tab stays.
+function done() {
+  if (chrome.extension.getViews({ type: 'popup' }).includes(window)) window.close();
+}
 
 function report(text: string) {
   return showMessage(modals, { text, icon: 'error' });
@@ -40,24 +48,26 @@ function nextNews(type: ToolbarNews['type']): Promise<ToolbarNews> {
 // The panel must be asked to open while the click is handled; the command goes to the
 // background, which hands it to the panel of this window as soon as one listens.
 async function runInPanel(command: PanelCommand) {
-  const id = await windowId;
-  const opened = openSidePanel(id).then(
+  const opened = openSidePanel(windowId).then(
     () => true,
     () => false,
   );
+  const id = await windowKnown;
   const answer = nextNews('commandSent');
   send({ type: 'panelCommand', command, windowId: id });
   const sent = (await answer) as Extract<ToolbarNews, { type: 'commandSent' }>;
-  if (sent.delivered) return;
-  if (!(await opened)) {
+  if (!sent.delivered && !(await opened)) {
     send({ type: 'dropPanelCommand', windowId: id });
     await report(msg.browserError);
+    return;
   }
+  done();
 }
 
 async function showPanel() {
   try {
-    await openSidePanel(await windowId);
+    await openSidePanel(windowId);
+    done();
   } catch {
     await report(msg.browserError);
   }
@@ -65,9 +75,10 @@ async function showPanel() {
 
 async function openWebSite() {
   try {
-    const tab = await currentWebTab(await windowId);
+    const tab = await currentWebTab(await windowKnown);
     if (tab?.id !== undefined) await chrome.tabs.update(tab.id, { url: kWebSiteAddress, active: true });
     else await chrome.tabs.create({ url: kWebSiteAddress });
+    done();
   } catch {
     await report(msg.browserError);
   }
