@@ -75,10 +75,15 @@ chrome.runtime.onConnect.addListener((port) => {
   else port.disconnect();
 });
 
+function panelWindows(): ToolbarNews {
+  return { type: 'panels', windowIds: [...new Set(panels.values())] };
+}
+
 function serveToolbar(port: chrome.runtime.Port) {
   toolbars.add(port);
   port.onDisconnect.addListener(() => toolbars.delete(port));
   port.postMessage({ type: 'checking', running: checking } satisfies ToolbarNews);
+  port.postMessage(panelWindows());
   port.onMessage.addListener((request: ToolbarRequest) => {
     switch (request.type) {
       case 'refresh':
@@ -109,11 +114,15 @@ function sendToPanel(windowId: number, command: PanelCommand): boolean {
 }
 
 function servePanel(port: chrome.runtime.Port) {
-  port.onDisconnect.addListener(() => panels.delete(port));
+  port.onDisconnect.addListener(() => {
+    panels.delete(port);
+    tellToolbars(panelWindows());
+  });
   port.onMessage.addListener((hello: PanelHello) => {
     if (hello.type !== 'hello') return;
     panels.delete(port);
     panels.set(port, hello.windowId);
+    tellToolbars(panelWindows());
     const command = waitingCommands.get(hello.windowId);
     if (!command) return;
     waitingCommands.delete(hello.windowId);

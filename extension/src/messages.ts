@@ -15,6 +15,8 @@ export type ToolbarRequest =
 export type ToolbarNews =
   | { type: 'checking'; running: boolean }
   | { type: 'failed'; message: string }
+  // The windows that show a side panel (or the panel's page in a tab) now.
+  | { type: 'panels'; windowIds: number[] }
   // Whether a side panel of the window took the command at once; otherwise it waits for the
   // panel that opens.
   | { type: 'commandSent'; delivered: boolean };

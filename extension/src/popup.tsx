@@ -22,8 +22,28 @@ const modals = new Modals();
 // Firefox ends at the first wait.
 let windowId = -1;
 const windowKnown = currentWindowId().then((id) => (windowId = id));
-const background = chrome.runtime.connect({ name: kToolbarPort });
-const send = (request: ToolbarRequest) => background.postMessage(request);
+
+// The port to the background, opened again when the browser restarted the background meanwhile.
+type NewsListener = (news: ToolbarNews) => void;
+const newsListeners = new Set<NewsListener>();
+let background: chrome.runtime.Port | null = null;
+
+function connectBackground(): chrome.runtime.Port {
+  const port = chrome.runtime.connect({ name: kToolbarPort });
+  port.onMessage.addListener((news: ToolbarNews) => {
+    for (const listener of [...newsListeners]) listener(news);
+  });
+  port.onDisconnect.addListener(() => {
+    if (background === port) background = null;
+  });
+  return port;
+}
+
+function send(request: ToolbarRequest) {
+  background ??= connectBackground();
+  background.postMessage(request);
+}
+background = connectBackground();
 
 // The browser's popup goes once its work is done, as a menu does; the same page in a tab stays.
 function done() {
@@ -38,20 +58,29 @@ function nextNews(type: ToolbarNews['type']): Promise<ToolbarNews> {
   return new Promise((resolve) => {
     const listener = (news: ToolbarNews) => {
       if (news.type !== type) return;
-      background.onMessage.removeListener(listener);
+      newsListeners.delete(listener);
       resolve(news);
     };
-    background.onMessage.addListener(listener);
+    newsListeners.add(listener);
   });
 }
 
-// The panel must be asked to open while the click is handled; the command goes to the
-// background, which hands it to the panel of this window as soon as one listens.
+// The windows that show Tidewell's panel already, as the background last said.
+let panelWindows = new Set<number>();
+newsListeners.add((news) => {
+  if (news.type === 'panels') panelWindows = new Set(news.windowIds);
+});
+
+// A window that shows Tidewell already takes the command there. Otherwise the side panel is
+// asked to open while the click is handled, and the background hands the command to the panel
+// of this window as soon as it listens.
 async function runInPanel(command: PanelCommand) {
-  const opened = openSidePanel(windowId).then(
-    () => true,
-    () => false,
-  );
+  const opened = panelWindows.has(windowId)
+    ? Promise.resolve(true)
+    : openSidePanel(windowId).then(
+        () => true,
+        () => false,
+      );
   const id = await windowKnown;
   const answer = nextNews('commandSent');
   send({ type: 'panelCommand', command, windowId: id });
@@ -101,8 +130,8 @@ function Popup() {
       if (news.type === 'checking') setChecking(news.running);
       else if (news.type === 'failed') void report(news.message);
     };
-    background.onMessage.addListener(listener);
-    return () => background.onMessage.removeListener(listener);
+    newsListeners.add(listener);
+    return () => void newsListeners.delete(listener);
   }, []);
 
   return (

@@ -2,7 +2,7 @@
 // pages, follows a page added by another process, and opens a page in the browser's tab.
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
-import { dialog, listedTitles, pageItem, waitFor } from '../../ui/tests/support/ui.mjs';
+import { listedTitles, messageBox, pageItem, waitFor } from '../../ui/tests/support/ui.mjs';
 import { startWebServer } from '../../ui/tests/support/web-server.mjs';
 import { startSession } from './support/session.mjs';
 
@@ -47,9 +47,10 @@ test('opening a page navigates the browser tab the user was in', async () => {
   const tab = await session.context.newPage();
   await tab.goto(web.url('/harbour'));
   await panel.bringToFront();
-  await pageItem(panel, 'Tides').dblclick();
+  await pageItem(panel, 'Tides').click();
   await waitFor(() => tab.url() === web.url('/tides'), 'the tab to show the opened page');
-  assert.equal(await dialog(panel, 'Tidewell').count(), 0);
+  await tab.waitForLoadState('load');
+  assert.equal(await messageBox(panel).count(), 0);
   await tab.close();
 });
 

@@ -15,6 +15,7 @@ before(async () => {
   web = await startWebServer();
   session = await startSession();
   panel = await session.openExtensionPage('sidepanel.html');
+  await panel.setViewportSize({ width: 360, height: 640 });
   await panel.getByRole('listbox', { name: 'Pages' }).waitFor();
   popup = await session.openExtensionPage('popup.html');
 });

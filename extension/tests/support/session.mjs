@@ -1,8 +1,8 @@
 // One person's session: a temporary HOME where `tidewell register` put the native host's
 // manifest, and Debian's chromium with the built extension and a fresh profile in that HOME, so
 // that the browser starts the real `tidewell native-host` against the HOME's own page folder.
-import { spawnSync } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
+import { execFile, spawnSync } from 'node:child_process';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -44,10 +44,19 @@ export async function startSession(options = {}) {
     return result.stdout;
   };
   tidewell('register');
+  // The first-start Page Setup Wizard is done, as a person's second start finds it.
+  mkdirSync(join(env.XDG_CONFIG_HOME, 'tidewell'), { recursive: true });
+  writeFileSync(join(env.XDG_CONFIG_HOME, 'tidewell', 'registry'), '[SOFTWARE\\Orvanta\\Tidewell\\Options]\n"FirstRun"=dword:00000001\n');
+  // One check of every page; the test's web server answers meanwhile.
+  const refresh = () =>
+    new Promise((resolve, reject) => {
+      execFile(kTidewell, ['refresh'], { env }, (error, _stdout, stderr) => (error ? reject(new Error(`tidewell refresh: ${stderr}`)) : resolve()));
+    });
   const session = {
     home,
     env,
     tidewell,
+    refresh,
     // The pages as `tidewell list --json` reads them from the page folder.
     pages() {
       return JSON.parse(tidewell('list', '--json')).pages;
@@ -123,16 +132,16 @@ export async function startSession(options = {}) {
 
 // A page with an address that is watched and marked updated: added, checked once, changed and
 // checked again, all before the browser runs, so that no other process checks it meanwhile.
-export function watchUpdatedPages(session, web, pages) {
+export async function watchUpdatedPages(session, web, pages) {
   for (const { path, title } of pages) {
     web.set(path, `<html><head><title>${title}</title></head><body><p>First text of ${title}</p></body></html>`);
     session.tidewell('add', web.url(path), title);
   }
-  session.tidewell('refresh');
+  await session.refresh();
   for (const { path, title } of pages) {
     web.set(path, `<html><head><title>${title}</title></head><body><p>Second text of ${title}</p></body></html>`);
   }
-  session.tidewell('refresh');
+  await session.refresh();
   for (const { title } of pages) {
     if (!session.page(title)?.updated) throw new Error(`${title} did not become updated: ${JSON.stringify(session.pages())}`);
   }
