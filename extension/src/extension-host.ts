@@ -11,11 +11,20 @@ export class ExtensionHost implements HostEnvironment {
   readonly lostMessage =
     'Tidewell does not answer. If it is installed, run "tidewell register" once; this panel finds it by itself.';
 
+  // The address each tab was last sent to: a tab still loading it is on its way there already
+  // (the second click of a double click), and the browser would refuse to go again.
+  private sentTo = new Map<number, string>();
+
   async openAddress(address: string): Promise<boolean> {
     try {
       const tab = await currentWebTab(await currentWindowId());
-      if (tab?.id !== undefined) await chrome.tabs.update(tab.id, { url: address, active: true });
-      else await chrome.tabs.create({ url: address });
+      if (tab?.id === undefined) {
+        await chrome.tabs.create({ url: address });
+        return true;
+      }
+      if (tab.status === 'loading' && this.sentTo.get(tab.id) === address) return true;
+      this.sentTo.set(tab.id, address);
+      await chrome.tabs.update(tab.id, { url: address, active: true });
       return true;
     } catch {
       return false;
