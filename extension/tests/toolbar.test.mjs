@@ -102,6 +102,16 @@ test('Refresh starts a check and turns into Stop until the check ends', async ()
   await tool('Refresh').waitFor({ timeout: 20000 });
 });
 
+test('a check run by another process shows Stop too', async () => {
+  web.delay('/slow', 3000);
+  const hits = web.hits('/slow');
+  const elsewhere = session.refresh();
+  await tool('Stop').waitFor();
+  await elsewhere;
+  assert.ok(web.hits('/slow') > hits);
+  await tool('Refresh').waitFor({ timeout: 20000 });
+});
+
 test('Stop ends a running check', async () => {
   web.delay('/slow', 8000);
   await tool('Refresh').click();
