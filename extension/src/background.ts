@@ -45,11 +45,13 @@ host.listen({
   },
 });
 
+let visits = Promise.resolve();
 chrome.webNavigation.onCompleted.addListener(
   (details) => {
     if (details.frameId !== kTopFrame) return;
     if ((details as { documentLifecycle?: string }).documentLifecycle === 'prerender') return;
-    void reportVisit(details.tabId, details.url);
+    // One after another, so that Tidewell takes the visits in the order the browser made them.
+    visits = visits.then(() => reportVisit(details.tabId, details.url));
   },
   { url: [{ schemes: ['http', 'https'] }] },
 );

@@ -14,8 +14,8 @@ import { kToolbarPort, type PanelCommand, type ToolbarNews, type ToolbarRequest 
 import { currentWebTab, currentWindowId } from './tabs';
 
 // The maker's web site: its name is the button's text.
-export const kWebSiteName = 'Tidewell.org';
-export const kWebSiteAddress = 'https://tidewell.org/';
+const kWebSiteName = 'Tidewell.org';
+const kWebSiteAddress = 'https://tidewell.org/';
 
 const modals = new Modals();
 // Known before any click: the side panel must be asked for within the click itself, which
