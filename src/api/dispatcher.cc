@@ -30,6 +30,7 @@ Dispatcher::Dispatcher(app::Application& app, DispatcherConfig config)
   AddNotificationMethods(*this, app_);
   AddVersionMethods(*this, app_);
   AddTellAFriendMethods(*this, app_);
+  AddHistoryMethods(*this, app_);
 }
 
 void Dispatcher::Add(std::string name, Method method) {

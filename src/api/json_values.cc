@@ -105,6 +105,13 @@ Json PageJson(const app::Page& page) {
           {"ignoreExpires", page.ignore_expires}};
 }
 
+Json AddedPageJson(const app::AddedPage& added) {
+  return {{"requestId", added.request_id},
+          {"title", added.title},
+          {"address", added.address},
+          {"placeholder", PageJson(added.placeholder)}};
+}
+
 Json UpdatedPagesJson(const std::vector<app::UpdatedPageRef>& pages) {
   Json list = Json::array();
   for (const app::UpdatedPageRef& page : pages) {

@@ -32,6 +32,8 @@ std::optional<Request> ParseRequest(std::string_view text);
 inline constexpr int kMaxJsonDepth = 16;
 
 Json PageJson(const app::Page& page);
+// A queued add: its request id, the title and address it got, and the placeholder to show.
+Json AddedPageJson(const app::AddedPage& added);
 Json UpdatedPagesJson(const std::vector<app::UpdatedPageRef>& pages);
 // An error object: code, message, icon, and stringId, field, min, max, detail when known.
 Json ErrorJson(const app::UserMessage& message);

@@ -39,4 +39,8 @@ void AddVersionMethods(Dispatcher& dispatcher, app::Application& app);
 // friend.open, friend.send, friend.importVCard, friend.importAddressBook: Tell a Friend.
 void AddTellAFriendMethods(Dispatcher& dispatcher, app::Application& app);
 
+// smartHistory.* and import.*: Smart History's proposals, detection, reset and state, and the
+// Import wizard's trees.
+void AddHistoryMethods(Dispatcher& dispatcher, app::Application& app);
+
 }  // namespace tw::api

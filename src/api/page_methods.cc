@@ -6,15 +6,8 @@ namespace {
 
 constexpr std::string_view kConfirmAddCurrentPage = "ConfirmAC";
 
-Json AddedJson(const app::AddedPage& added) {
-  return {{"requestId", added.request_id},
-          {"title", added.title},
-          {"address", added.address},
-          {"placeholder", PageJson(added.placeholder)}};
-}
-
 Json QuietAddJson(const app::QuietAdd& quiet) {
-  if (quiet.added) return AddedJson(*quiet.added);
+  if (quiet.added) return AddedPageJson(*quiet.added);
   return {{"needsDialog", true}, {"title", quiet.title}, {"address", quiet.address}};
 }
 
@@ -56,7 +49,7 @@ void AddPageMethods(Dispatcher& dispatcher, app::Application& app, const Dispatc
           config.setting, {SettingsValue::Dword(std::string(kConfirmAddCurrentPage), 0)});
       if (!saved.ok()) return Reply::Failed(saved.message());
     }
-    return Reply::Ok(AddedJson(*added));
+    return Reply::Ok(AddedPageJson(*added));
   });
   dispatcher.Add("pages.addQuietly", [&app](const Json& json) {
     Params params(json);

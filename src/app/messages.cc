@@ -95,6 +95,8 @@ std::string_view ProblemName(Problem problem) {
   return "failed";
 }
 
+UserMessage StringMessage(uint32_t id) { return Numbered(Problem::kFailed, id, Icon::kError); }
+
 std::string_view FieldName(Field field) {
   switch (field) {
     case Field::kNone:

@@ -48,6 +48,9 @@ UserMessage SchedulerFailedMessage(Error cause = Error());
 // A value that is not one of the field's values; `text` says what is wrong (information).
 UserMessage InvalidValueMessage(Field field, std::string text);
 
+// A failure whose text is the string table's `id` (error).
+UserMessage StringMessage(uint32_t id);
+
 // The sentence for an error number ("Unknown error." when there is none).
 std::string ErrorSentence(Error e);
 

@@ -29,15 +29,6 @@ std::vector<std::string> PageAddresses(Application& app) {
   return addresses;
 }
 
-UserMessage StringMessage(uint32_t id) {
-  UserMessage message;
-  message.problem = Problem::kFailed;
-  message.text = std::string(LoadString(id));
-  message.icon = Icon::kError;
-  message.string_id = id;
-  return message;
-}
-
 }  // namespace
 
 // --- The worker's service ----------------------------------------------------------------------
