@@ -2,7 +2,18 @@
 // settings, the selection, and every command of the toolbar, the menus and the task pane.
 import { ApiClient } from './api/client';
 import { ApiError, TransportError, type ConnectionState, type Transport } from './api/transport';
-import type { CurrentPageResult, DropResult, ErrorBody, Page, ServerEvent, SettingKind, SettingValues, UpdatedPageRef } from './api/types';
+import type {
+  AutoSh,
+  CurrentPageResult,
+  DropResult,
+  ErrorBody,
+  Page,
+  ProposedPage,
+  ServerEvent,
+  SettingKind,
+  SettingValues,
+  UpdatedPageRef,
+} from './api/types';
 import { Cmd, type CommandId, kCommandText, kViewModeCommand, ViewMode } from './commands';
 import type { HostEnvironment } from './host-environment';
 import { type DisplaySettings, kTaskPaneNames, readDisplaySettings, settingName } from './model/display-settings';
@@ -20,6 +31,7 @@ import { openOptions } from './dialogs/options';
 import { openImportWizard } from './dialogs/import-wizard';
 import { openTellAFriend } from './dialogs/tell-a-friend';
 import { openShowChanges } from './dialogs/show-changes';
+import { ProposalFeed, openSmartHistory } from './dialogs/smart-history';
 
 const kMaxPathTitle = 254;
 
@@ -44,6 +56,7 @@ export class Controller {
   private listeners = new Set<() => void>();
   private updatedFeed: UpdatedPagesFeed | null = null;
   private errorsFeed: ErrorsFeed | null = null;
+  private proposalFeed: ProposalFeed | null = null;
   private stopListening: (() => void) | null = null;
 
   constructor(
@@ -81,6 +94,7 @@ export class Controller {
       },
     });
     await Promise.all([this.loadSettings(), this.loadInfo()]);
+    await this.loadProposals();
   }
 
   stop() {
@@ -97,6 +111,16 @@ export class Controller {
       if (info.firstRun) await openPageSetupWizard(this, { firstStart: true });
     } catch {
       // The event stream shows the connection's state; the next command reports its failure.
+    }
+  }
+
+  // Pages proposed before this window connected wait for the Smart History dialog.
+  private async loadProposals() {
+    try {
+      const state = await this.client.smartHistoryState();
+      void this.showProposals(state.proposals);
+    } catch {
+      // The next proposal comes as an event.
     }
   }
 
@@ -130,6 +154,9 @@ export class Controller {
         return;
       case 'message':
         void this.message({ text: event.data.message, icon: event.data.icon });
+        return;
+      case 'proposals':
+        void this.showProposals(event.data.pages);
         return;
       case 'page':
         if (event.data.change === 'removed' && event.data.page.title === this.selected) this.selected = null;
@@ -430,6 +457,42 @@ export class Controller {
     await openErrors(this, feed);
     this.errorsFeed = null;
     for (const answered of feed.ids) this.client.answerNotification(answered, false).catch(() => undefined);
+  }
+
+  // The Smart History dialog; proposals that arrive while it is open replace its list. Cancel
+  // settles the proposals without adding any: they are not proposed again.
+  private async showProposals(pages: ProposedPage[]) {
+    if (this.proposalFeed) {
+      this.proposalFeed.replace(pages);
+      return;
+    }
+    if (!pages.length) return;
+    const feed = (this.proposalFeed = new ProposalFeed(pages));
+    const mode = Number(this.values.AutoSH ?? 0) as AutoSh;
+    const answer = await openSmartHistory(this, feed, mode);
+    this.proposalFeed = null;
+    await this.answerProposals(answer?.checked ?? [], answer?.autoSH);
+  }
+
+  // Adds the checked proposals; a title that cannot be a page's opens the Add Page dialog, whose
+  // Cancel forgets the page and ends the adding.
+  private async answerProposals(checked: ProposedPage[], autoSH?: AutoSh) {
+    try {
+      let result = await this.client.answerProposals(checked, autoSH);
+      for (;;) {
+        for (const added of result.added) this.showPlaceholder(added.requestId, added.placeholder);
+        const page = result.needsDialog;
+        if (!page) return;
+        if (!(await openAddPage(this, { mode: 'smartHistory', title: page.title, address: page.address }))) {
+          await this.client.forgetProposal(page.address);
+          return;
+        }
+        if (!result.remaining.length) return;
+        result = await this.client.answerProposals(result.remaining);
+      }
+    } catch (e) {
+      await this.report(e, msg.addFailed);
+    }
   }
 
   // --- menus ---

@@ -22,6 +22,13 @@ export const msg = {
     'Are you sure you want to reset Smart History?\r\n This may cause Smart History to process pages that you do not want.',
   internetOptions:
     'Tidewell uses the settings of your web browser. To change your home page or how long your history is kept, open the settings of your web browser.',
+  favoritesLoadError: 'An error occurred while loading your list of favorite web pages.',
+  favoritesAddError: 'An error occurred while adding the favorite pages you selected.',
+  historyLoadError: 'An error occurred while loading your web page history.',
+  historyAddError: 'An error occurred while adding the history items you selected.',
+  smartHistoryProcessing: 'Processing Smart History, Please Wait...',
+  smartHistoryProposal:
+    'Based on your browsing history, the following pages appear to be frequently visited. Place a check next to the pages that you want checked for updates.',
   notYet: (what: string) => `${what} comes with a later version of Tidewell.`,
   lost: 'Tidewell is not running. Waiting for it to start again...',
   helpError: 'An error occurred while accessing the help system.',

@@ -9,6 +9,14 @@ import type {
   CurrentPageResult,
   FriendMessage,
   PageVersion,
+  AutoSh,
+  DetectionResult,
+  ImportAddResult,
+  ImportFillResult,
+  ImportSource,
+  ProposalAnswerResult,
+  ProposedPage,
+  SmartHistoryState,
   DropResult,
   DroppedFile,
   FolderListing,
@@ -102,6 +110,27 @@ export class ApiClient {
   }
   resetSmartHistory() {
     return this.call<object>('smartHistory.reset');
+  }
+  smartHistoryState() {
+    return this.call<SmartHistoryState>('smartHistory.state');
+  }
+  answerProposals(checked: ProposedPage[], autoSH?: AutoSh) {
+    return this.call<ProposalAnswerResult>('smartHistory.answer', { checked, autoSH });
+  }
+  forgetProposal(address: string) {
+    return this.call<object>('smartHistory.forget', { address });
+  }
+  runSmartHistoryPass() {
+    return this.call<object>('smartHistory.runPass');
+  }
+  detectSmartHistory() {
+    return this.call<DetectionResult>('smartHistory.detect');
+  }
+  fillImportTree(source: ImportSource) {
+    return this.call<ImportFillResult>('import.fill', { source });
+  }
+  addImportEntries(source: ImportSource, checked: number[]) {
+    return this.call<ImportAddResult>('import.add', { source, checked });
   }
   answerNotification(id: number, doNotShowAgain: boolean, chosenTitle?: string) {
     return this.call<object>('notify.answer', { id, chosenTitle, doNotShowAgain });

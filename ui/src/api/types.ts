@@ -202,7 +202,8 @@ export type ServerEvent =
   | { event: 'optionsChanged'; data: { values?: SettingValues } }
   | { event: 'showUpdatedPages'; data: { id: number; pages: UpdatedPageRef[]; doNotShowAgain: boolean } }
   | { event: 'showErrors'; data: { id: number; errors: string[] } }
-  | { event: 'message'; data: { message: string; icon: Icon } };
+  | { event: 'message'; data: { message: string; icon: Icon } }
+  | { event: 'proposals'; data: { pages: ProposedPage[] } };
 
 export const kEventNames: ServerEvent['event'][] = [
   'loading',
@@ -213,4 +214,58 @@ export const kEventNames: ServerEvent['event'][] = [
   'showUpdatedPages',
   'showErrors',
   'message',
+  'proposals',
 ];
+
+// --- Smart History and import ---
+
+// A page Smart History proposes, or found in the history.
+export interface ProposedPage {
+  title: string;
+  address: string;
+}
+
+export type AutoSh = 0 | 1 | 2; // detect and propose, add automatically, do not notify
+
+export interface SmartHistoryState {
+  autoSH: AutoSh;
+  historyKeptShort: boolean;
+  proposals: ProposedPage[];
+}
+
+export interface ProposalAnswerResult {
+  added: AddResult[];
+  remaining: ProposedPage[];
+  needsDialog?: ProposedPage;
+}
+
+export interface DetectionResult {
+  status: 'found' | 'nothingFound' | 'failed';
+  message: string;
+  pages: (ProposedPage & { hits: number; lastVisit: string | null })[];
+  historyKeptShort: boolean;
+}
+
+export type ImportSource = 'favorites' | 'history';
+export type CheckState = 'none' | 'notChecked' | 'checked' | 'added';
+
+export interface ImportEntry {
+  id: number;
+  text: string;
+  folder: boolean;
+  state: CheckState;
+  address?: string;
+  children?: ImportEntry[];
+}
+
+export interface ImportFillResult {
+  tree: ImportEntry;
+  error?: ErrorBody;
+}
+
+export interface ImportAddResult {
+  tree: ImportEntry;
+  added: number;
+  error?: ErrorBody;
+  addError?: ErrorBody;
+}

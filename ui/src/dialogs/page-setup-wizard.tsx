@@ -1,13 +1,15 @@
 // The Page Setup Wizard: at the first start, and from the options. Its answers become options;
 // the two settings apply them differently (a first start only turns things on).
-import { useState } from 'preact/hooks';
-import type { SettingValues } from '../api/types';
+import { useEffect, useState } from 'preact/hooks';
+import type { DetectionResult, ProposedPage, SettingValues } from '../api/types';
 import { Cmd } from '../commands';
 import type { Controller } from '../controller';
 import { msg } from '../strings';
 import { Button, Checkbox, Radio } from '../ui/fields';
 import { Mn, accessKey } from '../ui/mnemonic';
 import { Wizard } from '../ui/wizard';
+import { openAddPage } from './add-page';
+import { ImportTreePanel, useImportTree } from './import-tree';
 
 enum Step {
   Welcome,
@@ -59,12 +61,32 @@ function PageSetupWizard({ c, firstStart, close }: { c: Controller; firstStart: 
   const [showHelp, setShowHelp] = useState(true);
   const [busy, setBusy] = useState(false);
   const set = (change: Partial<SetupAnswers>) => setAnswers({ ...answers, ...change });
+  const favorites = useImportTree(c, 'favorites', step === Step.Favorites);
+  const detection = useDetection(c, step === Step.SmartHistory);
+
+  const next = async () => {
+    if (step === Step.Done) return finish();
+    if (step === Step.Favorites) {
+      setBusy(true);
+      await favorites.addChecked();
+      setBusy(false);
+    }
+    setStep(step + 1);
+  };
 
   const finish = async () => {
     setBusy(true);
+    await detection.addChecked();
     const values = setupValues(answers, firstStart);
     // The note on the first page promises that the wizard runs only once.
     if (firstStart) values.FirstRun = 1;
+    if (answers.autoSmartHistory) {
+      try {
+        await c.client.runSmartHistoryPass();
+      } catch {
+        await c.message({ text: msg.internalError, icon: 'error' });
+      }
+    }
     try {
       await c.client.setSettings(c.setting, values);
     } catch (error) {
@@ -100,7 +122,7 @@ function PageSetupWizard({ c, firstStart, close }: { c: Controller; firstStart: 
       finishing={step === Step.Done}
       busy={busy}
       onBack={() => setStep(Math.max(0, step - 1))}
-      onNext={() => (step === Step.Done ? void finish() : setStep(step + 1))}
+      onNext={() => void next()}
       onCancel={cancel}
       onKeyDown={(e) => {
         if (e.key === 'F1') {
@@ -121,9 +143,7 @@ function PageSetupWizard({ c, firstStart, close }: { c: Controller; firstStart: 
       {step === Step.Favorites && (
         <>
           <p>Select your favorite pages that you would like to add.</p>
-          <div class="placeholder-panel" role="note">
-            {msg.notYet('Choosing pages from the favorites of your web browser')}
-          </div>
+          <ImportTreePanel state={favorites} label="Favorites" />
         </>
       )}
       {step === Step.AutomaticSetup && (
@@ -152,11 +172,7 @@ function PageSetupWizard({ c, firstStart, close }: { c: Controller; firstStart: 
       )}
       {step === Step.SmartHistory && (
         <>
-          <div class="placeholder-panel" role="note">
-            {msg.notYet('Finding the pages you visit often in the history of your web browser')}
-          </div>
-          <p>{kHistoryAdvice}</p>
-          <Button label="Internet &Options..." onClick={() => void c.message({ text: msg.internetOptions, icon: 'information' })} />
+          <SmartHistoryPage c={c} detection={detection} />
         </>
       )}
       {step === Step.Done && (
@@ -170,5 +186,102 @@ function PageSetupWizard({ c, firstStart, close }: { c: Controller; firstStart: 
         </>
       )}
     </Wizard>
+  );
+}
+
+// The Smart History page: the detection runs when the page is first shown; the pages checked are
+// added when the wizard finishes, each losing its box once added.
+interface Detection {
+  result: DetectionResult | null;
+  checked: Set<string>;
+  added: Set<string>;
+  setChecked: (checked: Set<string>) => void;
+  addChecked: () => Promise<void>;
+}
+
+function useDetection(c: Controller, shown: boolean): Detection {
+  const [result, setResult] = useState<DetectionResult | null>(null);
+  const [asked, setAsked] = useState(false);
+  const [checked, setChecked] = useState<Set<string>>(new Set());
+  const [added, setAdded] = useState<Set<string>>(new Set());
+
+  useEffect(() => {
+    if (!shown || asked) return;
+    setAsked(true);
+    c.client.detectSmartHistory().then(setResult, () =>
+      setResult({ status: 'failed', message: msg.historyLoadError, pages: [], historyKeptShort: false }),
+    );
+  }, [shown, asked]);
+
+  // The first add that fails ends the adding.
+  const addChecked = async () => {
+    const wanted: ProposedPage[] = (result?.pages ?? []).filter((p) => checked.has(p.address) && !added.has(p.address));
+    const done = new Set(added);
+    try {
+      for (const page of wanted) {
+        const quiet = await c.client.addPageQuietly(page.title, page.address);
+        if (quiet.placeholder && quiet.requestId !== undefined) c.showPlaceholder(quiet.requestId, quiet.placeholder);
+        else if (!(await openAddPage(c, { mode: 'plain', title: quiet.title, address: quiet.address }))) break;
+        done.add(page.address);
+      }
+    } catch (error) {
+      await c.report(error, msg.addFailed);
+    }
+    setAdded(done);
+  };
+
+  return { result, checked, added, setChecked, addChecked };
+}
+
+function SmartHistoryPage({ c, detection }: { c: Controller; detection: Detection }) {
+  const { result, checked, added } = detection;
+  const shortHistory = result?.status === 'nothingFound' && result.historyKeptShort;
+  const toggle = (address: string, on: boolean) => {
+    const next = new Set(checked);
+    if (on) next.add(address);
+    else next.delete(address);
+    detection.setChecked(next);
+  };
+  return (
+    <>
+      <p role="status" id="setup-smart-history-status">
+        {result ? result.message : msg.smartHistoryProcessing}
+      </p>
+      {result && !shortHistory && result.pages.length > 0 && (
+        <ul class="check-list" role="group" aria-labelledby="setup-smart-history-status">
+          {result.pages.map((page) => (
+            <li key={page.address}>
+              {added.has(page.address) ? (
+                <span class="check proposal" title={page.address}>
+                  <span class="proposal-text">
+                    <span class="proposal-title">{page.title || page.address}</span>
+                    <span class="proposal-address">{page.address}</span>
+                  </span>
+                  <span class="tree-tag">Added</span>
+                </span>
+              ) : (
+                <label class="check proposal" title={page.address}>
+                  <input
+                    type="checkbox"
+                    checked={checked.has(page.address)}
+                    onChange={(e) => toggle(page.address, (e.target as HTMLInputElement).checked)}
+                  />
+                  <span class="proposal-text">
+                    <span class="proposal-title">{page.title || page.address}</span>
+                    <span class="proposal-address">{page.address}</span>
+                  </span>
+                </label>
+              )}
+            </li>
+          ))}
+        </ul>
+      )}
+      {shortHistory && (
+        <>
+          <p>{kHistoryAdvice}</p>
+          <Button label="Internet &Options..." onClick={() => void c.message({ text: msg.internetOptions, icon: 'information' })} />
+        </>
+      )}
+    </>
   );
 }

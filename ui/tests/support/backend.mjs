@@ -9,6 +9,8 @@ import { fileURLToPath } from 'node:url';
 const here = dirname(fileURLToPath(import.meta.url));
 const uiRoot = join(here, '..', '..');
 export const kTidewell = process.env.TW_TIDEWELL ?? join(uiRoot, '..', 'build', 'tidewell');
+// The test helper program of the C++ tests, which makes browser profiles in the browsers' schemas.
+export const kTestHelper = process.env.TW_TEST_HELPER ?? join(uiRoot, '..', 'build', 'tests', 'tw_test_helper');
 
 // The tests run against `tidewell serve` (build/tidewell, or TW_TIDEWELL); TW_UI_BACKEND=fake runs
 // them against the development stand-in, which also holds adds long enough to look at their
@@ -40,6 +42,7 @@ function readFirstLine(child) {
 
 // Starts a service in a fresh HOME. `options.firstRun` leaves the first-start wizard to come;
 // `options.env(home)` gives variables of the service's environment to add or replace.
+// `options.prepareHome(home)` runs before the service starts.
 export async function startBackend(options = {}) {
   const home = mkdtempSync(join(tmpdir(), 'tw-home-'));
   mkdirSync(join(home, 'Documents'), { recursive: true });
@@ -64,6 +67,7 @@ export async function startBackend(options = {}) {
     { mode: 0o755 },
   );
   env.PATH = `${bin}:${env.PATH}`;
+  await options.prepareHome?.(home);
   const launch = (extra = []) =>
     kBackendKind === 'real'
       ? spawn(kTidewell, ['serve', ...(extra.length ? extra : ['--port', '0'])], { env, stdio: ['ignore', 'pipe', 'inherit'] })
