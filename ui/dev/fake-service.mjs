@@ -356,6 +356,22 @@ const methods = {
     pageOf(title);
     throw fail('no-earlier-version', 'This page has no earlier version to compare with yet.', 'information');
   },
+  // The stand-in knows no browser: no history, no bookmarks, nothing proposed.
+  'smartHistory.state': () => ({ autoSH: Number(settings.AutoSH ?? 0), historyKeptShort: false, proposals: [] }),
+  'smartHistory.runPass': () => ({}),
+  'smartHistory.detect': () => ({
+    status: 'nothingFound',
+    message: 'Could not find any frequently visited pages.',
+    pages: [],
+    historyKeptShort: false,
+  }),
+  'import.fill': ({ source }) => ({
+    tree: { id: 0, text: source === 'history' ? 'History' : 'Favorites', folder: true, state: 'none' },
+  }),
+  'import.add': ({ source }) => ({
+    tree: { id: 0, text: source === 'history' ? 'History' : 'Favorites', folder: true, state: 'none' },
+    added: 0,
+  }),
   'notify.answer': ({ doNotShowAgain }) => {
     if (doNotShowAgain) setSetting({ PageNotify: 0 });
     return {};
