@@ -52,6 +52,25 @@ std::vector<app::ProposedPage> ProposedFromJson(std::string_view name, Params& p
   return pages;
 }
 
+// The addresses a dialog listed; nothing when the field is left out.
+std::optional<std::vector<std::string>> AddressesFromJson(std::string_view name, Params& params) {
+  const Json* list = params.Raw(name);
+  if (!list) return std::nullopt;
+  std::vector<std::string> addresses;
+  if (!list->is_array()) {
+    params.Fail("params." + std::string(name) + " must be an array");
+    return addresses;
+  }
+  for (const Json& item : *list) {
+    if (!item.is_string()) {
+      params.Fail("params." + std::string(name) + " must hold texts");
+      break;
+    }
+    addresses.push_back(item.get<std::string>());
+  }
+  return addresses;
+}
+
 std::optional<app::AutoSh> AutoShFromJson(Params& params) {
   const std::optional<int64_t> value = params.OptionalInteger("autoSH");
   if (!value) return std::nullopt;
@@ -214,6 +233,7 @@ void AddHistoryMethods(Dispatcher& dispatcher, app::Application& app) {
     app::ProposalAnswer answer;
     answer.checked = ProposedFromJson("checked", params);
     answer.auto_sh = AutoShFromJson(params);
+    answer.shown = AddressesFromJson("shown", params);
     if (params.problem()) return Reply::BadParams(params);
     app::Outcome<app::ProposalResult> result = app.AnswerSmartHistoryProposals(answer);
     if (!result.ok()) return Reply::Failed(result.message());

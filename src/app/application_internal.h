@@ -108,7 +108,8 @@ class Application::Core final : public NotificationWindows {
   // Pages Smart History proposes, until the Smart History dialog settles them.
   void AddProposal(ProposedPage page);
   std::vector<ProposedPage> Proposals();
-  void ClearProposals();
+  // Settles the proposals at `addresses` (all without); those left are proposed again.
+  void SettleProposals(const std::optional<std::vector<std::string>>& addresses);
 
   // The import trees last filled, for their add walks.
   std::mutex import_mutex;

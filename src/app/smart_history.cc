@@ -120,6 +120,18 @@ void SmartHistoryService::OnOptionsChanged(void* context) {
 
 // --- Proposals ---------------------------------------------------------------------------------
 
+namespace {
+
+// Each proposals event carries every page waiting, so that an open dialog shows them all.
+AppEvent ProposalsEvent(const std::vector<ProposedPage>& proposals) {
+  AppEvent event;
+  event.kind = EventKind::kProposals;
+  event.proposals = proposals;
+  return event;
+}
+
+}  // namespace
+
 void Application::Core::AddProposal(ProposedPage page) {
   std::lock_guard lock(state_mutex_);
   if (std::find_if(proposals_.begin(), proposals_.end(), [&page](const ProposedPage& p) {
@@ -128,10 +140,7 @@ void Application::Core::AddProposal(ProposedPage page) {
     return;
   }
   proposals_.push_back(std::move(page));
-  AppEvent event;
-  event.kind = EventKind::kProposals;
-  event.proposals = proposals_;
-  Dispatch(event, kSmartHistoryEvents);
+  Dispatch(ProposalsEvent(proposals_), kSmartHistoryEvents);
 }
 
 std::vector<ProposedPage> Application::Core::Proposals() {
@@ -139,9 +148,17 @@ std::vector<ProposedPage> Application::Core::Proposals() {
   return proposals_;
 }
 
-void Application::Core::ClearProposals() {
+void Application::Core::SettleProposals(const std::optional<std::vector<std::string>>& addresses) {
   std::lock_guard lock(state_mutex_);
-  proposals_.clear();
+  if (!addresses) {
+    proposals_.clear();
+    return;
+  }
+  std::erase_if(proposals_, [&addresses](const ProposedPage& page) {
+    return std::find(addresses->begin(), addresses->end(), page.address) != addresses->end();
+  });
+  if (proposals_.empty()) return;
+  Dispatch(ProposalsEvent(proposals_), kSmartHistoryEvents);
 }
 
 // --- Smart History operations ------------------------------------------------------------------
@@ -180,8 +197,9 @@ Outcome<ProposalResult> Application::AnswerSmartHistoryProposals(const ProposalA
     SettingsStore store = *core_->store;
     if (Error e = WriteAutoSh(store, *answer.auto_sh)) return InternalErrorMessage(e);
   }
-  // Every proposal was in the dialog; those not checked stay known and are not proposed again.
-  core_->ClearProposals();
+  // The proposals the dialog showed are settled: those not checked stay known and are not
+  // proposed again.
+  core_->SettleProposals(answer.shown);
   ProposalResult result;
   for (size_t i = 0; i < answer.checked.size(); ++i) {
     const ProposedPage& page = answer.checked[i];

@@ -302,6 +302,9 @@ struct ProposedPage {
 struct ProposalAnswer {
   std::vector<ProposedPage> checked;
   std::optional<AutoSh> auto_sh;
+  // The addresses the dialog listed when the user answered: they are settled. A proposal that
+  // arrived after that still waits (and is proposed again). Nothing: every waiting proposal.
+  std::optional<std::vector<std::string>> shown;
 };
 
 // What came of the answer. Adding stops at a page whose title cannot be a page title (invalid,

@@ -97,8 +97,8 @@ TEST_F(SmartHistoryAppTest, ANavigationIsProposedAndTheDialogAddsWhatIsChecked) 
   EXPECT_EQ(heard.LastProposals(), app_.SmartHistoryProposals());
   EXPECT_EQ(app_.SmartHistoryProposals()[0], (ProposedPage{"Often", server_.Url("/often")}));
 
-  Outcome<ProposalResult> answered = app_.AnswerSmartHistoryProposals(
-      ProposalAnswer{{ProposedPage{"Often", server_.Url("/often")}}, AutoSh::kDoNotNotify});
+  Outcome<ProposalResult> answered = app_.AnswerSmartHistoryProposals(ProposalAnswer{
+      {ProposedPage{"Often", server_.Url("/often")}}, AutoSh::kDoNotNotify, std::nullopt});
   ASSERT_TRUE(answered.ok()) << answered.message().text;
   ASSERT_EQ(answered->added.size(), 1u);
   EXPECT_FALSE(answered->needs_dialog);
@@ -126,7 +126,7 @@ TEST_F(SmartHistoryAppTest, ATitleThatIsTakenOpensTheAddPageDialog) {
   const ProposedPage daily{"Daily", server_.Url("/daily")};
   const ProposedPage often{"Often", server_.Url("/often")};
   Outcome<ProposalResult> answered =
-      app_.AnswerSmartHistoryProposals(ProposalAnswer{{daily, often}, std::nullopt});
+      app_.AnswerSmartHistoryProposals(ProposalAnswer{{daily, often}, std::nullopt, std::nullopt});
   ASSERT_TRUE(answered.ok());
   EXPECT_TRUE(answered->added.empty());
   EXPECT_EQ(answered->needs_dialog, daily);

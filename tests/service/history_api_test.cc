@@ -101,6 +101,35 @@ TEST_F(HistoryApiTest, ProposalsAreAnsweredForgottenAndReset) {
             (Json{{{"title", "Daily"}, {"address", daily}}}));
 }
 
+TEST_F(HistoryApiTest, AProposalThatArrivedAfterTheDialogsListWaitsForTheNextDialog) {
+  service_.emplace();
+  EventStream events(service_->port(), service_->secret());
+  const Json often = {{"title", "Often"}, {"address", server_.Url("/often")}};
+  const Json daily = {{"title", "Daily"}, {"address", server_.Url("/daily")}};
+  service_->Call("smartHistory.navigated", often);
+  service_->Call("smartHistory.navigated", daily);
+  ASSERT_TRUE(Proposed(events, daily["address"], 0)) << events.Dump();
+
+  // The dialog listed only Often when the user pressed OK: Daily is still waiting, and windows
+  // are told so again.
+  const size_t before = events.size();
+  Json answer = service_->Call("smartHistory.answer", {{"checked", Json::array()},
+                                                       {"shown", Json::array({often["address"]})}});
+  EXPECT_EQ(answer["added"], Json::array());
+  EXPECT_EQ(service_->Call("smartHistory.state")["proposals"], Json::array({daily}));
+  EXPECT_TRUE(Proposed(events, daily["address"], before)) << events.Dump();
+
+  // A list of addresses that are no texts changes nothing.
+  Json error = service_->CallError("smartHistory.answer",
+                                   {{"checked", Json::array()}, {"shown", Json::array({1})}});
+  EXPECT_EQ(error["code"], "invalid-params");
+  EXPECT_EQ(service_->Call("smartHistory.state")["proposals"], Json::array({daily}));
+
+  answer = service_->Call("smartHistory.answer",
+                          {{"checked", Json::array()}, {"shown", Json::array({daily["address"]})}});
+  EXPECT_EQ(service_->Call("smartHistory.state")["proposals"], Json::array());
+}
+
 TEST_F(HistoryApiTest, ATakenTitleHandsThePageToTheAddPageDialog) {
   ASSERT_EQ(RunTidewell({"add", server_.Url("/news"), "Daily"}).status, 0);
   service_.emplace();

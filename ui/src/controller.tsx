@@ -471,14 +471,15 @@ export class Controller {
     const mode = Number(this.values.AutoSH ?? 0) as AutoSh;
     const answer = await openSmartHistory(this, feed, mode);
     this.proposalFeed = null;
-    await this.answerProposals(answer?.checked ?? [], answer?.autoSH);
+    const shown = answer?.shown ?? feed.pages.map((p) => p.address);
+    await this.answerProposals(answer?.checked ?? [], shown, answer?.autoSH);
   }
 
   // Adds the checked proposals; a title that cannot be a page's opens the Add Page dialog, whose
   // Cancel forgets the page and ends the adding.
-  private async answerProposals(checked: ProposedPage[], autoSH?: AutoSh) {
+  private async answerProposals(checked: ProposedPage[], shown: string[], autoSH?: AutoSh) {
     try {
-      let result = await this.client.answerProposals(checked, autoSH);
+      let result = await this.client.answerProposals(checked, shown, autoSH);
       for (;;) {
         for (const added of result.added) this.showPlaceholder(added.requestId, added.placeholder);
         const page = result.needsDialog;
@@ -488,7 +489,7 @@ export class Controller {
           return;
         }
         if (!result.remaining.length) return;
-        result = await this.client.answerProposals(result.remaining);
+        result = await this.client.answerProposals(result.remaining, []);
       }
     } catch (e) {
       await this.report(e, msg.addFailed);

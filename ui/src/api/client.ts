@@ -114,8 +114,8 @@ export class ApiClient {
   smartHistoryState() {
     return this.call<SmartHistoryState>('smartHistory.state');
   }
-  answerProposals(checked: ProposedPage[], autoSH?: AutoSh) {
-    return this.call<ProposalAnswerResult>('smartHistory.answer', { checked, autoSH });
+  answerProposals(checked: ProposedPage[], shown: string[], autoSH?: AutoSh) {
+    return this.call<ProposalAnswerResult>('smartHistory.answer', { checked, shown, autoSH });
   }
   forgetProposal(address: string) {
     return this.call<object>('smartHistory.forget', { address });

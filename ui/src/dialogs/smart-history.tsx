@@ -27,6 +27,7 @@ export class ProposalFeed {
 
 export interface ProposalAnswer {
   checked: ProposedPage[];
+  shown: string[]; // the addresses listed when the user answered: only these are settled
   autoSH?: AutoSh; // only when the user changed it
 }
 
@@ -71,6 +72,7 @@ function SmartHistoryDialog({
     e.preventDefault();
     close({
       checked: pages.filter((p) => checked.has(p.address)),
+      shown: pages.map((p) => p.address),
       autoSH: mode !== initialMode ? mode : undefined,
     });
   };
