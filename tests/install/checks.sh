@@ -5,10 +5,17 @@ fail() {
   exit 1
 }
 
-# Every file an install puts below its prefix, sorted.
-expected_files() {
-  local size
+# Every file an install puts below its prefix, sorted: the browser extension's are those its
+# build left (a folder per browser and a zip of each), which must be there.
+expected_files() {  # EXTENSION_DIR
+  local size browser
+  [ -f "$1/chromium/manifest.json" ] && [ -f "$1/firefox/manifest.json" ] ||
+    fail "the browser extension is not built in $1"
   {
+    for browser in chromium firefox; do
+      files_below "$1/$browser" | sed "s|^|share/tidewell/extension/$browser/|"
+      echo "share/tidewell/extension/tidewell-$browser.zip"
+    done
     echo bin/tidewell
     echo share/applications/tidewell.desktop
     echo share/icons/hicolor/scalable/apps/tidewell.svg

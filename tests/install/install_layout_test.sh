@@ -4,10 +4,10 @@
 # entry valid and starting the installed program, the icon in every size, the man page, the
 # installed program working against a temporary HOME, the menu's command starting the service and
 # opening its window (the UI built into the program), and scripts/uninstall taking it all away.
-#   install_layout_test.sh SOURCE_DIR BUILD_DIR VERSION
+#   install_layout_test.sh SOURCE_DIR BUILD_DIR VERSION EXTENSION_DIR
 set -euo pipefail
 source "$(dirname "$0")/checks.sh"
-source_dir=$1 build=$2 version=$3
+source_dir=$1 build=$2 version=$3 extension=$4
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -15,7 +15,7 @@ prefix="$work/opt/Tide well \$5 100%"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
 
 echo "== the installed files"
-same_lines "installed files" "$(expected_files)" "$(files_below "$prefix")"
+same_lines "installed files" "$(expected_files "$extension")" "$(files_below "$prefix")"
 [ -x "$prefix/bin/tidewell" ] || fail "bin/tidewell is not executable"
 if grep -rIlF -e "$build" -e "$source_dir" "$prefix"; then
   fail "installed files name the build or source folder"

@@ -3,10 +3,10 @@
 # its fields, its dependencies (every library the program links, and the desktop's opener), its
 # files (what an install puts below /usr, owned by root, nothing elsewhere), no maintainer scripts
 # that could touch a user's pages, and a stripped program that runs.
-#   package_test.sh BUILD_DIR VERSION
+#   package_test.sh BUILD_DIR VERSION EXTENSION_DIR
 set -euo pipefail
 source "$(dirname "$0")/checks.sh"
-build=$1 version=$2
+build=$1 version=$2 extension=$3
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -59,7 +59,7 @@ outside=$(awk '{ print $6 }' <<<"$listing" | grep -v '^\./usr/' | grep -vx '\./'
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 owners=$(awk '{ print $2 }' <<<"$listing" | sort -u)
 [ "$owners" = root/root ] || fail "files owned by $owners"
-same_lines "packaged files" "$(expected_files)" "$(files_below "$work/root/usr")"
+same_lines "packaged files" "$(expected_files "$extension")" "$(files_below "$work/root/usr")"
 modes=$(awk '$1 ~ /^-/ { print $1, $6 }' <<<"$listing")
 [ "$(grep -c '^-rwxr-xr-x' <<<"$modes")" = 1 ] && grep -q '^-rwxr-xr-x \./usr/bin/tidewell$' <<<"$modes" ||
   fail "modes: only the program is executable: $modes"
