@@ -121,25 +121,27 @@ ImportTree FillFavoritesTree(const AddedFavorites& added,
     std::vector<BookmarkNode> sources;
     const std::vector<BrowserProfile> profiles = FindBrowserProfiles();
     const std::vector<std::string> titles = ProfileTitles(profiles);
-    const auto take = [&](Result<BookmarkNode> tree, std::string title) {
+    // A browser without bookmarks is no fault; a folder or file the user picked that is not
+    // there (moved, deleted) is told of like one that cannot be read.
+    const auto take = [&](Result<BookmarkNode> tree, std::string title, bool picked) {
       if (tree.ok()) {
         tree->title = std::move(title);
         sources.push_back(std::move(*tree));
-      } else if (!tree.error().IsNothingThere()) {
+      } else if (picked || !tree.error().IsNothingThere()) {
         error = str::kFavoritesLoadError;  // shown once the rest is in
       }
     };
     for (size_t i = 0; i < profiles.size(); ++i) {
-      take(ReadProfileBookmarks(profiles[i]), titles[i]);
+      take(ReadProfileBookmarks(profiles[i]), titles[i], false);
     }
     for (const std::string& folder : added.shortcut_folders) {
       Result<BookmarkNode> tree = ReadShortcutFolder(folder);
       std::string title = tree.ok() ? tree->title : std::string();
-      take(std::move(tree), std::move(title));
+      take(std::move(tree), std::move(title), true);
     }
     for (const std::string& file : added.bookmark_files) {
       const size_t slash = file.rfind('/');
-      take(ReadBookmarkHtml(file), file.substr(slash == std::string::npos ? 0 : slash + 1));
+      take(ReadBookmarkHtml(file), file.substr(slash == std::string::npos ? 0 : slash + 1), true);
     }
     ImportTree tree = FavoritesTreeOf(sources, page_addresses);
     tree.fill_error = error;

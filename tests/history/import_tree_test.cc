@@ -190,6 +190,24 @@ TEST_F(UserTreesTest, FavoritesOfEveryBrowserAndWhatTheUserAdded) {
   EXPECT_EQ(tree.fill_error, str::kFavoritesLoadError);
 }
 
+TEST_F(UserTreesTest, AFolderOrFileThatTheUserAddedAndIsGoneIsToldOf) {
+  // No browser has bookmarks: nothing to tell.
+  EXPECT_EQ(FillFavoritesTree({}, std::vector<std::string>{}).fill_error, std::nullopt);
+  const std::string links = sandbox_.Sub("Links", true);
+  test::WriteFileBytes(links + "/Mail.url", "[InternetShortcut]\nURL=http://mail.example/\n");
+  EXPECT_EQ(FillFavoritesTree(AddedFavorites{{links}, {}}, std::vector<std::string>{}).fill_error,
+            std::nullopt);
+
+  const ImportTree gone_file = FillFavoritesTree(
+      AddedFavorites{{links}, {sandbox_.Sub("moved.html")}}, std::vector<std::string>{});
+  EXPECT_EQ(gone_file.fill_error, str::kFavoritesLoadError);
+  EXPECT_EQ(Lines(gone_file), (std::vector<std::string>{"Favorites/", "  Links/", "    [ ] Mail"}));
+  EXPECT_EQ(
+      FillFavoritesTree(AddedFavorites{{sandbox_.Sub("deleted")}, {}}, std::vector<std::string>{})
+          .fill_error,
+      str::kFavoritesLoadError);
+}
+
 TEST_F(UserTreesTest, AHistoryThatCannotBeReadIsToldOf) {
   const std::string firefox = home_.home() + "/.mozilla/firefox";
   ASSERT_TRUE(CreateDirectories(firefox + "/p").ok());
