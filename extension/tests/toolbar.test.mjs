@@ -127,3 +127,13 @@ test('Tell a Friend opens its dialog in the side panel', async () => {
   await friend.getByRole('button', { name: 'Cancel' }).click();
   await friend.waitFor({ state: 'detached' });
 });
+
+// Last: from here on the browser's own side panel is the newest panel of the window.
+test('Show Tidewell opens the side panel of the window', async () => {
+  const sidePanels = () =>
+    session.worker.evaluate(async () => (await chrome.runtime.getContexts({ contextTypes: ['SIDE_PANEL'] })).length);
+  assert.equal(await sidePanels(), 0);
+  await tool('Show Tidewell').click();
+  await waitFor(async () => (await sidePanels()) === 1, 'the side panel to open');
+  assert.equal(await popup.getByRole('alertdialog').count(), 0);
+});
