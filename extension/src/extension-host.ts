@@ -11,23 +11,29 @@ export class ExtensionHost implements HostEnvironment {
   readonly lostMessage =
     'Tidewell does not answer. If it is installed, run "tidewell register" once; this panel finds it by itself.';
 
-  // The address each tab was last sent to: a tab still loading it is on its way there already
-  // (the second click of a double click), and the browser would refuse to go again.
+  // The address each tab was last sent to. The browser refuses to send a tab again to where it
+  // is already going (the second click of a double click); that tab shows the page all the same.
   private sentTo = new Map<number, string>();
 
   async openAddress(address: string): Promise<boolean> {
+    let tab: chrome.tabs.Tab | undefined;
     try {
-      const tab = await currentWebTab(await currentWindowId());
+      tab = await currentWebTab(await currentWindowId());
       if (tab?.id === undefined) {
         await chrome.tabs.create({ url: address });
         return true;
       }
-      if (tab.status === 'loading' && this.sentTo.get(tab.id) === address) return true;
-      this.sentTo.set(tab.id, address);
+    } catch {
+      return false;
+    }
+    const again = this.sentTo.get(tab.id) === address;
+    if (again && tab.status === 'loading') return true;
+    this.sentTo.set(tab.id, address);
+    try {
       await chrome.tabs.update(tab.id, { url: address, active: true });
       return true;
     } catch {
-      return false;
+      return again;
     }
   }
 
