@@ -35,6 +35,7 @@ inline constexpr uint32_t kDirNotEmpty = 145;
 inline constexpr uint32_t kBusy = 170;
 inline constexpr uint32_t kAlreadyExists = 183;
 inline constexpr uint32_t kFilenameTooLong = 206;
+inline constexpr uint32_t kOperationAborted = 995;  // a wait ended by a stop request
 inline constexpr uint32_t kIoDevice = 1117;
 inline constexpr uint32_t kTimeout = 1460;
 // Network errors (the 12xxx range of the retrieval layer).

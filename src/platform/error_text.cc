@@ -37,6 +37,7 @@ constexpr Entry kTexts[] = {
     {err::kBusy, "The resource is busy."},
     {err::kAlreadyExists, "A file or folder of that name already exists."},
     {err::kFilenameTooLong, "The file name or path is too long."},
+    {err::kOperationAborted, "The operation was stopped."},
     {err::kIoDevice, "An input or output error occurred on the device."},
     {err::kTimeout, "The operation did not end in time."},
     {err::kInternetTimeout, "The server did not answer in time."},
