@@ -106,6 +106,12 @@ class Application {
   // cut to fit and numbered "2" to "9" when taken. When no title is free or a rule fails, the
   // answer asks for the Add Page dialog instead.
   Outcome<QuietAdd> AddPageQuietly(std::string_view title, std::string_view address);
+  // Add Current Page, the page the browser shows: a browser that gave no address fails with the
+  // browser message. The title (the address without "http://" or "https://" when empty) is made
+  // usable as a file name and cut to fit. With ConfirmAC on, the answer asks for the dialog in
+  // current-page mode; off, the page is added as AddPage adds it when the address rules, title
+  // rules and the duplicate test pass, and the answer asks for the dialog in plain mode when not.
+  Outcome<CurrentPageAdd> AddCurrentPage(const CurrentPage& page);
   // Copies a page file from elsewhere into the page folder (a request; RequestDone follows).
   Outcome<uint64_t> ImportPageFile(const std::string& path);
   // What was dropped on the page list, or handed to the window, taken in order: an Internet

@@ -89,6 +89,8 @@ std::string_view ProblemName(Problem problem) {
       return "startup-access-denied";
     case Problem::kSchedulerFailed:
       return "scheduler-failed";
+    case Problem::kNotEnoughMemory:
+      return "not-enough-memory";
     case Problem::kQuestion:
       return "question";
   }
@@ -205,6 +207,10 @@ UserMessage DeleteFailedMessage(Error cause) {
 UserMessage BrowserFailedMessage(Error cause) {
   return WithCause(Numbered(Problem::kBrowserFailed, str::kErrorTalkingToBrowser, Icon::kError),
                    cause);
+}
+
+UserMessage NotEnoughMemoryMessage() {
+  return Numbered(Problem::kNotEnoughMemory, str::kNotEnoughMemory, Icon::kError);
 }
 
 UserMessage CouldNotLoadPageMessage(Error cause) {

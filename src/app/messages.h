@@ -25,6 +25,8 @@ UserMessage PropertiesFailedMessage(Error cause);
 UserMessage DeleteFailedMessage(Error cause);
 UserMessage BrowserFailedMessage(Error cause = Error());
 UserMessage CouldNotLoadPageMessage(Error cause = Error());
+// "Not enough memory." (error, 130).
+UserMessage NotEnoughMemoryMessage();
 UserMessage NoSuchPageMessage();
 UserMessage InternalErrorMessage(Error cause = Error());
 // "This page has no earlier version to compare with yet." (information).

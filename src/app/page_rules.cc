@@ -88,13 +88,23 @@ std::string DialogTitleFromAddress(std::string_view address, size_t max_length) 
   return CutUtf8Bytes(MakeTitleUsable(address), max_length);
 }
 
-std::string CommandLineTitleFromAddress(std::string_view address) {
+std::string_view WithoutWebScheme(std::string_view address) {
   if (address.starts_with(kHttpPrefix)) {
     address.remove_prefix(kHttpPrefix.size());
   } else if (address.starts_with(kHttpsPrefix)) {
     address.remove_prefix(kHttpsPrefix.size());
   }
-  std::string title = CutUtf8Bytes(address, kMaxDerivedTitleLength);
+  return address;
+}
+
+std::string CurrentPageTitle(std::string_view title, std::string_view address, size_t max_length) {
+  std::string made = CutUtf8Bytes(title, kMaxDerivedTitleLength);
+  if (made.empty()) made = CutUtf8Bytes(WithoutWebScheme(address), kMaxDerivedTitleLength);
+  return CutUtf8Bytes(MakeTitleUsable(made), max_length);
+}
+
+std::string CommandLineTitleFromAddress(std::string_view address) {
+  std::string title = CutUtf8Bytes(WithoutWebScheme(address), kMaxDerivedTitleLength);
   if (!title.empty() && title.back() == '/') title.pop_back();
   return title;
 }

@@ -32,6 +32,13 @@ std::optional<UserMessage> CheckTitleRules(std::string_view title, size_t max_le
 // made usable as a file name and cut to `max_length`.
 std::string DialogTitleFromAddress(std::string_view address, size_t max_length);
 
+// The address without a leading "http://" or "https://" (compared with case).
+std::string_view WithoutWebScheme(std::string_view address);
+
+// Add Current Page's title: the browser's title, or when it is empty the address without its web
+// scheme, each cut to 251 bytes, then made usable as a file name and cut to `max_length`.
+std::string CurrentPageTitle(std::string_view title, std::string_view address, size_t max_length);
+
 // The command line's add: a title made from an address without a leading "http://" or
 // "https://" (compared with case), at most 251 bytes, without a final slash; and the address
 // with "http://" in front unless it begins with either prefix (compared with case).

@@ -54,6 +54,7 @@ enum class Problem {
   kStartupProgramMissing,  // string 232
   kStartupAccessDenied,    // string 233
   kSchedulerFailed,        // "An error occurred while accessing the Task Scheduler."
+  kNotEnoughMemory,        // "Not enough memory."
   kQuestion,               // not a failure: a question to ask before going on (string 234)
 };
 std::string_view ProblemName(Problem problem);
@@ -206,6 +207,28 @@ struct QuietAdd {
   std::optional<AddedPage> added;  // empty: show the dialog with `title` and `address`
   std::string title;
   std::string address;
+};
+
+// Add Current Page: the page the browser shows, as the extension reads it.
+struct CurrentPage {
+  std::string title;  // the document's title; may be empty
+  std::string address;
+};
+
+// The Add Page dialog's modes that Add Current Page opens.
+enum class AddPageMode { kPlain, kCurrentPage };
+
+// Add Current Page either adds the page at once, or needs the Add Page dialog: in current-page
+// mode to confirm (with "Do not show this window again"), in plain mode to correct what the
+// checks refused.
+struct CurrentPageAdd {
+  std::optional<AddedPage> added;  // empty: show the dialog
+  AddPageMode mode = AddPageMode::kCurrentPage;
+  std::string title;  // the dialog's fields
+  std::string address;
+  std::string caption;  // current-page mode: the window title and the text above the fields
+  std::string note;
+  std::optional<UserMessage> problem;  // plain mode: what the checks refused
 };
 
 // What the Properties dialog hands over.

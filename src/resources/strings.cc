@@ -16,6 +16,7 @@ struct Entry {
 constexpr Entry kStrings[] = {
     {100, "Tidewell"},
     {102, "SOFTWARE\\Orvanta\\Tidewell"},
+    {105, "Add Current Page - Tidewell"},
     {119, "Favorites"},
     {128, "An error occurred while loading your list of favorite web pages."},
     {129, "An error occurred while adding the favorite pages you selected."},
@@ -49,6 +50,9 @@ constexpr Entry kStrings[] = {
     {178, "Tidewell"},
     {180, "This page has too many changes."},
     {183, "An error occurred while notifying you of an event."},
+    {185,
+     "Edit the title and address for the currently loaded page in your web browser, before "
+     "adding."},
     {205, "Page Error: %s, %s"},
     {206, "Could not load the page."},
     {213, "Please enter a value."},

@@ -19,6 +19,7 @@ namespace tw {
 namespace str {
 inline constexpr uint32_t kCaption = 100;  // "Tidewell"
 inline constexpr uint32_t kRootKey = 102;
+inline constexpr uint32_t kAddCurrentPageCaption = 105;
 inline constexpr uint32_t kFavoritesRoot = 119;
 inline constexpr uint32_t kFavoritesLoadError = 128;
 inline constexpr uint32_t kFavoritesAddError = 129;
@@ -45,6 +46,7 @@ inline constexpr uint32_t kFolderSettingsTemplate = 177;
 inline constexpr uint32_t kFolderInfoTip = 178;
 inline constexpr uint32_t kTooManyChanges = 180;
 inline constexpr uint32_t kNotificationFailed = 183;
+inline constexpr uint32_t kAddCurrentPageNote = 185;
 inline constexpr uint32_t kPageErrorFormat = 205;
 inline constexpr uint32_t kCouldNotLoadPage = 206;
 inline constexpr uint32_t kEnterValue = 213;

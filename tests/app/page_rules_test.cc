@@ -88,6 +88,20 @@ TEST(TitlesFromAddressesTest, DialogAndCommandLineMakeTheirOwn) {
   EXPECT_EQ(CommandLineAddress("HTTPS://example.org/"), "http://HTTPS://example.org/");
 }
 
+TEST(TitlesFromAddressesTest, AddCurrentPageMakesItsOwn) {
+  // The browser's title wins; an empty one gives way to the address without its web scheme,
+  // which is compared with case.
+  EXPECT_EQ(CurrentPageTitle("Weather", "http://example.org/", 200), "Weather");
+  EXPECT_EQ(CurrentPageTitle("", "https://example.org/a?b=1", 200), "example.org-a#b=1");
+  EXPECT_EQ(CurrentPageTitle("", "HTTP://example.org/", 200), "HTTP---example.org-");
+  EXPECT_EQ(CurrentPageTitle("tab\there", "http://x/", 200), "tab#here");
+  // Cut to 251 bytes first, then to what the folder leaves, never inside a character.
+  const std::string accents = std::string(250, 'a') + "\xc3\xa9";
+  EXPECT_EQ(CurrentPageTitle(accents, "http://x/", 300), std::string(250, 'a'));
+  EXPECT_EQ(CurrentPageTitle("", "http://" + accents, 300), std::string(250, 'a'));
+  EXPECT_EQ(CurrentPageTitle("abc\xc3\xa9", "http://x/", 4), "abc");
+}
+
 TEST(NumberedTitlesTest, CutByTwoAndNumberedFromTwoToNine) {
   const std::vector<std::string> titles = NumberedTitles("Example");
   ASSERT_EQ(titles.size(), 9u);
