@@ -31,6 +31,7 @@ Dispatcher::Dispatcher(app::Application& app, DispatcherConfig config)
   AddVersionMethods(*this, app_);
   AddTellAFriendMethods(*this, app_);
   AddHistoryMethods(*this, app_);
+  AddCurrentPageMethods(*this, app_);
 }
 
 void Dispatcher::Add(std::string name, Method method) {

@@ -43,4 +43,7 @@ void AddTellAFriendMethods(Dispatcher& dispatcher, app::Application& app);
 // Import wizard's trees.
 void AddHistoryMethods(Dispatcher& dispatcher, app::Application& app);
 
+// pages.addCurrent: Add Current Page, the page the browser shows.
+void AddCurrentPageMethods(Dispatcher& dispatcher, app::Application& app);
+
 }  // namespace tw::api
