@@ -55,6 +55,9 @@ const Command& InfoCommand();
 const Command& OptionCommand();
 const Command& DiffCommand();
 const Command& ServeCommand();
+const Command& NativeHostCommand();
+const Command& RegisterCommand();
+const Command& UnregisterCommand();
 // `tidewell` without a command: opens the window in the browser, starting the service.
 int OpenWindowInBrowser();
 // `tidewell /r`: the refresh command as the offline schedule runs it.

@@ -8,14 +8,16 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/native_messaging.h"
 #include "cli/command_line.h"
 
 namespace tw::cli {
 namespace {
 
-std::array<const Command*, 8> AllCommands() {
-  return {&ServeCommand(), &AddCommand(),  &OpenCommand(), &RefreshCommand(),
-          &ListCommand(),  &InfoCommand(), &DiffCommand(), &OptionCommand()};
+std::array<const Command*, 11> AllCommands() {
+  return {&ServeCommand(),    &AddCommand(),        &OpenCommand(),      &RefreshCommand(),
+          &ListCommand(),     &InfoCommand(),       &DiffCommand(),      &OptionCommand(),
+          &RegisterCommand(), &UnregisterCommand(), &NativeHostCommand()};
 }
 
 const Command* FindCommand(const std::string& name) {
@@ -104,6 +106,8 @@ int Main(std::span<const std::string> words) {
     Print("tidewell " TW_VERSION "\n");
     return kExitOk;
   }
+  // A browser starts us through the native-messaging manifest, which cannot name a command.
+  if (app::IsBrowserStartingHost(words)) return RunCommand(NativeHostCommand(), words);
   if (first == "/r") return RunCommand(RefreshCommand(), words.subspan(1), RunScheduledRefresh);
   if (const Command* command = FindCommand(first)) return RunCommand(*command, words.subspan(1));
   return UnknownCommand(first);
