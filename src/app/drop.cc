@@ -8,7 +8,7 @@
 #include "app/application_internal.h"
 #include "app/messages.h"
 #include "app/page_rules.h"
-#include "foundation/ascii.h"
+#include "browser/bookmarks.h"
 #include "foundation/utf8.h"
 #include "pagefile/title.h"
 #include "platform/file_system.h"
@@ -18,11 +18,6 @@ namespace tw::app {
 namespace {
 
 constexpr std::string_view kShortcutSuffix = ".url";
-constexpr std::string_view kPageFileSuffix = ".twp";
-constexpr size_t kMaxShortcutTitle = 251;
-constexpr size_t kMinShortcutAddress = 2;
-constexpr std::string_view kShortcutSection = "InternetShortcut";
-constexpr std::string_view kShortcutKey = "URL";
 constexpr std::string_view kDropFolder = "dropped";
 
 // A dropped text without the white space around it (a browser may add a line end).
@@ -30,30 +25,6 @@ std::string_view TrimText(std::string_view text) {
   const size_t begin = text.find_first_not_of(" \t\r\n");
   if (begin == std::string_view::npos) return {};
   return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
-}
-
-// The URL value of a shortcut's [InternetShortcut] section, read as a profile string: names
-// without regard to case, the value trimmed and unquoted; "" when there is none.
-std::string ShortcutUrl(std::string_view text) {
-  bool in_section = false;
-  while (!text.empty()) {
-    const size_t end = text.find('\n');
-    const std::string_view line = TrimBlanks(text.substr(0, end));
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      in_section = EqualsIgnoreCase(TrimBlanks(line.substr(1, line.size() - 2)), kShortcutSection);
-      continue;
-    }
-    const size_t equals = line.find('=');
-    if (!in_section || equals == std::string_view::npos) continue;
-    if (!EqualsIgnoreCase(TrimBlanks(line.substr(0, equals)), kShortcutKey)) continue;
-    std::string_view value = TrimBlanks(line.substr(equals + 1));
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
-      value = value.substr(1, value.size() - 2);
-    }
-    return std::string(value);
-  }
-  return "";
 }
 
 // The part of a name from its last "." on, compared exactly.
@@ -101,14 +72,14 @@ Outcome<DropResult> Application::DropFiles(const std::vector<DroppedFile>& files
       break;
     }
     if (HasSuffix(name, kShortcutSuffix)) {
-      const std::string address = ShortcutUrl(file.bytes);
+      const std::optional<std::string> address = ShortcutAddress(file.bytes);
       // A shortcut without an address ends the drop.
-      if (address.size() < kMinShortcutAddress) {
+      if (!address) {
         result.stopped_at = name;
         break;
       }
-      const std::string title = CutUtf8Chars(TitleOfFileName(name), kMaxShortcutTitle);
-      Outcome<QuietAdd> added = AddPageQuietly(title, address);
+      const std::string title = CutUtf8Chars(TitleOfFileName(name), kMaxDerivedTitleLength);
+      Outcome<QuietAdd> added = AddPageQuietly(title, *address);
       if (!added.ok()) {
         result.stopped_at = name;
         result.failure = added.message();

@@ -15,8 +15,6 @@ constexpr std::string_view kHttpPrefix = "http://";
 constexpr std::string_view kHttpsPrefix = "https://";
 // The longest address the dialogs take.
 constexpr size_t kMaxDialogAddress = 2084;
-// A title made from an address by the command line keeps at most this many bytes of it.
-constexpr size_t kMaxDerivedTitleLength = 251;
 // A taken title loses this many bytes before its number is appended.
 constexpr size_t kNumberingCut = 2;
 

@@ -13,6 +13,10 @@
 
 namespace tw::app {
 
+// A title made from something else (an address on the command line, a dropped shortcut's file
+// name) keeps at most this much of it.
+inline constexpr size_t kMaxDerivedTitleLength = 251;
+
 // The address rules of the page dialogs: empty is refused; an address longer than 2084 bytes or
 // holding a zero byte is not a URL; an address with no scheme, or with a scheme the parser does
 // not know, is taken as it is (the caller puts "http://" in front); a known scheme must crack and

@@ -14,6 +14,8 @@
 #include <memory>
 #include <random>
 
+#include "platform/folder_entries_internal.h"
+
 namespace tw {
 namespace {
 
@@ -70,28 +72,15 @@ Result<std::vector<FoundFile>> FindFiles(const std::string& folder, std::string_
 
 Result<std::vector<FoundFile>> ListFiles(
     const std::string& folder, const std::function<Listing(std::string_view name)>& choose) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir) {
-    const Error e = Error::LastErrno();
-    return e.code() == err::kFileNotFound ? Error(err::kPathNotFound) : e;
-  }
-  const int dir_fd = ::dirfd(dir.get());
   std::vector<FoundFile> found;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir.get());
-    if (!entry) {
-      if (errno != 0) return Error::LastErrno();
-      break;
-    }
-    const std::string_view name(entry->d_name);
-    if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
-    const Listing listing = choose(name);
-    if (listing == Listing::kSkip) continue;
-    FoundFile file{std::string(name), FileTime{}, 0};
-    if (listing == Listing::kWithDetails || entry->d_type == DT_UNKNOWN) {
+  Error e = ForEachFolderEntry(folder, [&](int dir_fd, const dirent& entry) {
+    if (entry.d_type != DT_REG && entry.d_type != DT_UNKNOWN) return Error();
+    const Listing listing = choose(entry.d_name);
+    if (listing == Listing::kSkip) return Error();
+    FoundFile file{entry.d_name, FileTime{}, 0};
+    if (listing == Listing::kWithDetails || entry.d_type == DT_UNKNOWN) {
       struct stat st {};
-      if (::fstatat(dir_fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+      if (::fstatat(dir_fd, entry.d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) return Error();
       if (listing == Listing::kWithDetails) {
         file.last_write = FileTime::FromTimespec(st.st_mtim);
         file.size = static_cast<uint64_t>(st.st_size);
@@ -99,31 +88,23 @@ Result<std::vector<FoundFile>> ListFiles(
       }
     }
     found.push_back(std::move(file));
-  }
+    return Error();
+  });
+  if (e) return e;
   return found;
 }
 
 Result<std::vector<std::string>> ListSubfolders(const std::string& folder) {
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir) {
-    const Error e = Error::LastErrno();
-    return e.code() == err::kFileNotFound ? Error(err::kPathNotFound) : e;
-  }
-  const int dir_fd = ::dirfd(dir.get());
   std::vector<std::string> names;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir.get());
-    if (!entry) {
-      if (errno != 0) return Error::LastErrno();
-      break;
-    }
-    if (entry->d_name[0] == '.') continue;
+  Error e = ForEachFolderEntry(folder, [&](int dir_fd, const dirent& entry) {
+    if (entry.d_name[0] == '.') return Error();
     struct stat st {};
     // A link to a folder is a folder to the one who picks.
-    if (::fstatat(dir_fd, entry->d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode)) continue;
-    names.emplace_back(entry->d_name);
-  }
+    if (::fstatat(dir_fd, entry.d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode)) return Error();
+    names.emplace_back(entry.d_name);
+    return Error();
+  });
+  if (e) return e;
   std::sort(names.begin(), names.end());
   return names;
 }

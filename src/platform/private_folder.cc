@@ -8,6 +8,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/folder_entries_internal.h"
+
 namespace tw {
 
 Result<PrivateFolder> PrivateFolder::Create(const std::string& prefix) {
@@ -34,13 +36,10 @@ PrivateFolder::~PrivateFolder() { Remove(); }
 void PrivateFolder::Remove() {
   if (path_.empty()) return;
   // Only files are ever put here, so one level is all there is to remove.
-  if (std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path_.c_str()), ::closedir); dir) {
-    const int dir_fd = ::dirfd(dir.get());
-    while (const dirent* entry = ::readdir(dir.get())) {
-      const std::string_view name(entry->d_name);
-      if (name != "." && name != "..") ::unlinkat(dir_fd, entry->d_name, 0);
-    }
-  }
+  (void)ForEachFolderEntry(path_, [](int dir_fd, const dirent& entry) {
+    ::unlinkat(dir_fd, entry.d_name, 0);
+    return Error();
+  });
   ::rmdir(path_.c_str());
   path_.clear();
 }

@@ -190,15 +190,7 @@ void HttpService::OpenStream(httplib::Response& response) {
   app::Outcome<app::Application::Window> window = app_.OpenWindow();
   if (!window.ok()) return Refuse(response, kServiceUnavailable, window.message().text);
   stream = std::make_shared<Stream>(app_, std::move(*window));
-  std::function<void(size_t)> changed;
-  size_t open = 0;
-  {
-    std::lock_guard lock(mutex_);
-    streams_.insert(stream);
-    open = streams_.size();
-    changed = streams_changed_;
-  }
-  if (changed) changed(open);
+  ChangeStreams(stream, StreamChange::kOpened);
   response.set_header("X-Accel-Buffering", "no");
   response.set_chunked_content_provider(
       "text/event-stream",
@@ -210,19 +202,24 @@ void HttpService::OpenStream(httplib::Response& response) {
         const std::string text = EventText(events);
         return sink.write(text.data(), text.size());
       },
-      [this, stream](bool) { CloseStream(stream); });
+      [this, stream](bool) { ChangeStreams(stream, StreamChange::kClosed); });
 }
 
-void HttpService::CloseStream(const std::shared_ptr<Stream>& stream) {
-  std::function<void(size_t)> changed;
+void HttpService::ChangeStreams(const std::shared_ptr<Stream>& stream, StreamChange change) {
+  std::function<void(size_t)> hook;
   size_t open = 0;
   {
     std::lock_guard lock(mutex_);
-    streams_.erase(stream);
+    if (change == StreamChange::kOpened) {
+      streams_.insert(stream);
+    } else {
+      streams_.erase(stream);
+    }
     open = streams_.size();
-    changed = streams_changed_;
+    hook = streams_changed_;
   }
-  if (changed) changed(open);
+  // The hook is called outside the lock: it may ask how many streams are open.
+  if (hook) hook(open);
 }
 
 void HttpService::ServeUi(const httplib::Request& request, httplib::Response& response) const {

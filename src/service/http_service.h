@@ -63,7 +63,9 @@ class HttpService {
   void Call(const httplib::Request& request, httplib::Response& response);
   void OpenStream(httplib::Response& response);
   void ServeUi(const httplib::Request& request, httplib::Response& response) const;
-  void CloseStream(const std::shared_ptr<Stream>& stream);
+  enum class StreamChange { kOpened, kClosed };
+  // Keeps or forgets the stream and tells the streams-changed hook how many are open.
+  void ChangeStreams(const std::shared_ptr<Stream>& stream, StreamChange change);
 
   app::Application& app_;
   api::Dispatcher& dispatcher_;
