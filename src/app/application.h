@@ -35,6 +35,7 @@
 
 #include "app/events.h"
 #include "app/values.h"
+#include "notify/window_start.h"
 #include "platform/error.h"
 #include "settings/option_schema.h"
 #include "settings/user_settings.h"
@@ -53,6 +54,8 @@ using tw::FindUserSetting;
 using tw::SettingDefinition;
 using tw::SettingType;
 using tw::WindowSetting;
+// What a window opened for the user shows first.
+using tw::WindowStart;
 
 struct AppConfig {
   // The settings store; when unset, the user's own, opened when first needed.
@@ -289,8 +292,9 @@ class Application {
   // that runs in the background). Otherwise they wait: error files stay in the page folder.
   void ShowNotificationsOnDesktop(bool on);
   // How the notification opens a window when the user acts on a desktop notification (the
-  // service opens its address in the browser). Returns false when it cannot.
-  void SetWindowOpener(std::function<bool()> opener);
+  // service opens its address in the browser), showing what `start` names first. The opener
+  // returns false when it cannot.
+  void SetWindowOpener(std::function<bool(const WindowStart& start)> opener);
 
  private:
   Outcome<uint64_t> ImportStagedFile(const std::string& path);

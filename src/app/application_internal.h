@@ -127,9 +127,9 @@ class Application::Core final : public NotificationWindows {
                         bool do_not_show_again) override;
   bool ShowErrors(uint64_t id, const std::vector<std::string>& errors) override;
   bool ShowMessage(const std::string& text) override;
-  bool OpenWindow() override;
+  bool OpenWindow(const WindowStart& start) override;
 
-  void SetWindowOpener(std::function<bool()> opener);
+  void SetWindowOpener(std::function<bool(const WindowStart&)> opener);
   void ShowNotificationsOnDesktop(bool on);
 
   // A dropped page file, kept in the private runtime folder until its import has copied it.
@@ -192,7 +192,7 @@ class Application::Core final : public NotificationWindows {
   bool desktop_notifications_ TW_GUARDED_BY(state_mutex_) = false;
 
   std::mutex opener_mutex_;
-  std::function<bool()> window_opener_ TW_GUARDED_BY(opener_mutex_);
+  std::function<bool(const WindowStart&)> window_opener_ TW_GUARDED_BY(opener_mutex_);
 };
 
 // A page as a front end shows it, from what the page file holds.

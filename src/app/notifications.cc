@@ -67,12 +67,12 @@ bool Application::Core::ShowMessage(const std::string& text) {
   return shown;
 }
 
-bool Application::Core::OpenWindow() {
+bool Application::Core::OpenWindow(const WindowStart& start) {
   std::lock_guard lock(opener_mutex_);
-  return window_opener_ && window_opener_();
+  return window_opener_ && window_opener_(start);
 }
 
-void Application::Core::SetWindowOpener(std::function<bool()> opener) {
+void Application::Core::SetWindowOpener(std::function<bool(const WindowStart&)> opener) {
   std::lock_guard lock(opener_mutex_);
   window_opener_ = std::move(opener);
 }
@@ -96,7 +96,7 @@ Outcome<Done> Application::AnswerNotification(uint64_t dialog_id,
 
 void Application::ShowNotificationsOnDesktop(bool on) { core_->ShowNotificationsOnDesktop(on); }
 
-void Application::SetWindowOpener(std::function<bool()> opener) {
+void Application::SetWindowOpener(std::function<bool(const WindowStart&)> opener) {
   core_->SetWindowOpener(std::move(opener));
 }
 

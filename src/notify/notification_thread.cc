@@ -33,6 +33,9 @@ constexpr std::string_view kUpdatedPagesText =
 constexpr std::string_view kErrorsTitle = "Errors - Tidewell";
 constexpr std::string_view kErrorsText = "The following errors occurred.";
 constexpr std::string_view kShowAction = "default";
+constexpr std::string_view kShowLabel = "Updated Pages";
+constexpr std::string_view kShowChangesAction = "show-changes";
+constexpr std::string_view kShowChangesLabel = "Show Changes";
 
 struct PagesPayload : MessagePayload {
   std::vector<AnnouncedPage> pages;
@@ -242,8 +245,17 @@ class NotificationThread::Loop {
     std::vector<std::string> titles;
     for (const AnnouncedPage& page : pages_) titles.push_back(page.title);
     notification.body = Lines(kUpdatedPagesText, titles);
-    notification.actions = {{std::string(kShowAction), "Updated Pages"}};
+    notification.actions = {{std::string(kShowAction), std::string(kShowLabel)}};
+    if (pages_.size() == 1 && KeepsVersions()) {
+      notification.actions.emplace_back(kShowChangesAction, kShowChangesLabel);
+    }
     return notification;
+  }
+
+  // Whether checks keep earlier versions, so that a page that changed has its changes to show.
+  bool KeepsVersions() const {
+    Result<CheckingOptions> options = ReadCheckingOptions(owner_.store_);
+    return (options.ok() ? options->keepVersions : kDefaultKeptVersions) > 0;
   }
 
   bool ShowOnDesktop(const DesktopNotification& notification) {
@@ -267,9 +279,15 @@ class NotificationThread::Loop {
     for (const NotificationSignal& signal : desktop_->TakeSignals()) {
       if (signal.id != desktop_id_ || desktop_id_ == 0) continue;
       if (showing_ != Showing::kUpdatedOnDesktop) continue;
-      if (signal.kind == NotificationSignal::Kind::kActionInvoked) {
+      if (signal.kind == NotificationSignal::Kind::kActionInvoked &&
+          signal.action == kShowChangesAction && pages_.size() == 1) {
         desktop_id_ = 0;
-        if (!owner_.windows_->OpenWindow()) {
+        const bool opened = owner_.windows_->OpenWindow({pages_.front().title});
+        Finish();
+        if (!opened) Failed();
+      } else if (signal.kind == NotificationSignal::Kind::kActionInvoked) {
+        desktop_id_ = 0;
+        if (!owner_.windows_->OpenWindow({})) {
           Finish();
           Failed();
           continue;

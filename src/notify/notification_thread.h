@@ -3,12 +3,14 @@
 //
 // Announcing updated pages plays the sound (whatever PageNotify says) and, while PageNotify is
 // on, shows the Updated Pages dialog: in a window of the process when one is there, otherwise as
-// a desktop notification whose action opens a window on the dialog. While any process shows the
-// dialog it holds "ntf" in the page folder with no sharing, so that of several processes on one
-// folder only one shows it; the others drop their pages without a word. Pages announced while the
-// dialog is shown are added to it. "Do not show this window again" sets PageNotify to 0.
-// Errors go to the Errors dialog the same way (or a desktop notification); they are neither
-// sounded nor gated by a setting.
+// a desktop notification whose action opens a window on the dialog. When the notification names
+// one page, and earlier versions of pages are kept, it also offers "Show Changes", which opens a
+// window on that page's changes; the user has then seen the page, and the dialog is done. While any
+// process shows the dialog it holds "ntf" in the page folder with no sharing, so that of several
+// processes on one folder only one shows it; the others drop their pages without a word. Pages
+// announced while the dialog is shown are added to it. "Do not show this window again" sets
+// PageNotify to 0. Errors go to the Errors dialog the same way (or a desktop notification); they
+// are neither sounded nor gated by a setting.
 //
 // The windows are the application's (NotificationWindows): the thread asks them to show a dialog
 // and waits, without blocking anything else, for the answer that the application hands back with
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "foundation/worker_thread.h"
+#include "notify/window_start.h"
 #include "platform/settings_store.h"
 
 namespace tw {
@@ -49,8 +52,9 @@ class NotificationWindows {
   virtual bool ShowErrors(uint64_t id, const std::vector<std::string>& errors) = 0;
   // A message box in a window; false when there is none.
   virtual bool ShowMessage(const std::string& text) = 0;
-  // Opens a window for the user (the UI in the browser); false when that cannot be done.
-  virtual bool OpenWindow() = 0;
+  // Opens a window for the user (the UI in the browser), showing `start` first; false when that
+  // cannot be done.
+  virtual bool OpenWindow(const WindowStart& start) = 0;
 };
 
 class NotificationThread final : public WorkerThread {

@@ -4,6 +4,7 @@
 
 #include "api/event_feed.h"
 #include "service/guard.h"
+#include "service/instance.h"
 #include "service/ui_files.h"
 
 namespace tw::service {
@@ -145,7 +146,11 @@ void HttpService::Route() {
     }
     response.set_header("Set-Cookie",
                         CookieName(port_) + "=" + secret_ + "; HttpOnly; SameSite=Strict; Path=/");
-    response.set_redirect("/", kSeeOther);
+    app::WindowStart start;
+    if (request.has_param(std::string(kShowChangesParameter))) {
+      start.show_changes_of = request.get_param_value(std::string(kShowChangesParameter));
+    }
+    response.set_redirect("/" + UiStartQuery(start), kSeeOther);
   });
   server_->Post("/api",
                 [this](const Request& request, Response& response) { Call(request, response); });

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/file_system.h"
+#include "platform/url.h"
 #include "platform/user_dirs.h"
 
 namespace tw::service {
@@ -101,8 +102,18 @@ Result<std::string> RunningServiceAddress(std::chrono::milliseconds timeout) {
   }
 }
 
-std::string OpenAddress(int port, const std::string& secret) {
-  return "http://127.0.0.1:" + std::to_string(port) + "/open?token=" + secret;
+std::string OpenAddress(int port, const std::string& secret, const app::WindowStart& start) {
+  std::string address = "http://127.0.0.1:" + std::to_string(port) + "/open?token=" + secret;
+  if (start.show_changes_of) {
+    address +=
+        "&" + std::string(kShowChangesParameter) + "=" + PercentEncode(*start.show_changes_of);
+  }
+  return address;
+}
+
+std::string UiStartQuery(const app::WindowStart& start) {
+  if (!start.show_changes_of) return "";
+  return "?" + std::string(kShowChangesParameter) + "=" + PercentEncode(*start.show_changes_of);
 }
 
 }  // namespace tw::service

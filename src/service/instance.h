@@ -12,7 +12,9 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
+#include "app/application.h"
 #include "platform/error.h"
 #include "platform/file.h"
 
@@ -43,7 +45,13 @@ class ServiceInstance {
 // starting. Fails with 2 when no service runs.
 Result<std::string> RunningServiceAddress(std::chrono::milliseconds timeout);
 
-// The address to open for a service at `port` with `secret`.
-std::string OpenAddress(int port, const std::string& secret);
+// The address to open for a service at `port` with `secret`. It hands the secret to the browser
+// and leads on to the UI's own address, with what the window is to show first (UiStartQuery).
+std::string OpenAddress(int port, const std::string& secret, const app::WindowStart& start = {});
+
+// The query that tells the UI what to show first: "" for the page list alone,
+// "?changes=TITLE" for the Show Changes view of a page. The open address carries it the same way.
+std::string UiStartQuery(const app::WindowStart& start);
+inline constexpr std::string_view kShowChangesParameter = "changes";
 
 }  // namespace tw::service

@@ -112,7 +112,9 @@ int RunServe(app::Application& app, const ServeOptions& options) {
       return 1;
     }
     const std::string address = OpenAddress(*port, *secret);
-    app.SetWindowOpener([address] { return !OpenWithDesktop(address); });
+    app.SetWindowOpener([bound = *port, key = *secret](const app::WindowStart& start) {
+      return !OpenWithDesktop(OpenAddress(bound, key, start));
+    });
     if (Error e = instance->PublishAddress(address)) {
       Say("tidewell serve: the address cannot be written for other programs: " +
           app::ErrorSentence(e) + "\n");

@@ -44,7 +44,7 @@ class RecordingWindows : public NotificationWindows {
     messages_.push_back(text);
     return true;
   }
-  bool OpenWindow() override { return false; }
+  bool OpenWindow(const WindowStart&) override { return false; }
 
   std::vector<Shown> updated() {
     std::lock_guard lock(mutex_);

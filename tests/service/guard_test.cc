@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 #include "service/guard.h"
+#include "service/instance.h"
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
@@ -98,6 +99,16 @@ TEST_F(GuardTest, TheOpenedAddressGivesThePageItsCookie) {
   EXPECT_EQ(cookie.rfind(name + "=" + service_.secret() + ";", 0), 0u) << cookie;
   EXPECT_NE(cookie.find("HttpOnly"), std::string::npos);
   EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos);
+
+  // An address that names a page's changes leads on to the UI with the page named, and with
+  // nothing else from the query (the secret stays out of the page's address).
+  opened = client.Get(service_.address().substr(service_.origin().size()) +
+                      "&changes=Tide%20%26%20Times%3F");
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened->status, 303);
+  // (The client hands the Location header back decoded.)
+  EXPECT_EQ(opened->get_header_value("Location"), "/?changes=Tide & Times?");
+  EXPECT_EQ(service::UiStartQuery({"Tide & Times?"}), "?changes=Tide%20%26%20Times%3F");
 
   // What the page then sends: the cookie, and its own Origin on every call.
   const httplib::Headers page = {{"Cookie", "other=1; " + name + "=" + service_.secret()},

@@ -171,6 +171,7 @@ class DesktopNotificationTest : public NotificationTest {
   std::string bin_ = sandbox_.Sub("bin", true);
   std::string opened_ = sandbox_.Sub("opened");
   std::string played_ = sandbox_.Sub("played");
+  std::atomic<int> harbour_{1};
   ScopedEnv path_{"PATH", bin_ + ":/usr/bin:/bin"};
 };
 
@@ -197,7 +198,8 @@ TEST_F(DesktopNotificationTest, WithNoWindowTheDesktopIsToldAndItsActionOpensThe
   ASSERT_TRUE(told);
   EXPECT_NE(told->find(" Updated Pages - Tidewell|"), std::string::npos) << *told;
   EXPECT_NE(told->find("Jobs"), std::string::npos) << *told;
-  EXPECT_NE(told->find("|default,Updated Pages"), std::string::npos) << *told;
+  // One page, and checks keep earlier versions: its changes are offered too.
+  EXPECT_TRUE(told->ends_with("|default,Updated Pages,show-changes,Show Changes")) << *told;
 
   // The sound played, and the action opened the window's address.
   ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(played_).empty(); }));
@@ -210,6 +212,95 @@ TEST_F(DesktopNotificationTest, WithNoWindowTheDesktopIsToldAndItsActionOpensThe
   const std::optional<Json> shown = window.WaitFor("showUpdatedPages");
   ASSERT_TRUE(shown);
   EXPECT_EQ((*shown)["pages"][0]["title"], "Jobs");
+}
+
+TEST_F(DesktopNotificationTest, ShowChangesOpensAWindowOnThePageAndTheDialogIsDone) {
+  ChildProcess notifications = StartServer({"--invoke", "show-changes"});
+  ServiceProcess service;
+  const std::string title = "Tide & Times";
+  {
+    EventStream window(service.port(), service.secret());
+    ASSERT_TRUE(window.WaitFor("checking"));
+    service.Call("pages.add", {{"title", title}, {"address", server_.Url("/page")}});
+    ASSERT_TRUE(window.WaitFor("page", [&](const Json& d) {
+      return d["change"] == "changed" && d["page"]["title"] == title;
+    }));
+  }
+  ++version_;
+  service.Call("checking.refresh");
+
+  const std::optional<std::string> told = notifications.ReadLine(std::chrono::seconds(20));
+  ASSERT_TRUE(told);
+  EXPECT_TRUE(told->ends_with("|default,Updated Pages,show-changes,Show Changes")) << *told;
+  // The window is opened on the page's changes, its title made safe inside the address.
+  ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(opened_).empty(); }));
+  EXPECT_EQ(ReadFileBytes(opened_), service.address() + "&changes=Tide%20%26%20Times\n");
+
+  // The dialog is done: the window that opens is not asked to show it, and the next update is a
+  // dialog of its own.
+  EventStream window(service.port(), service.secret());
+  ASSERT_TRUE(window.WaitFor("checking"));
+  server_.On("/harbour", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_content("<p>harbour " + std::to_string(harbour_.load()) + "</p>", "text/html");
+  });
+  service.Call("pages.add", {{"title", "Harbour"}, {"address", server_.Url("/harbour")}});
+  ASSERT_TRUE(window.WaitFor("page", [](const Json& d) {
+    return d["change"] == "changed" && d["page"]["title"] == "Harbour";
+  }));
+  ++harbour_;
+  service.Call("checking.refresh");
+  const std::optional<Json> shown = window.WaitFor("showUpdatedPages");
+  ASSERT_TRUE(shown);
+  ASSERT_EQ((*shown)["pages"].size(), 1u);
+  EXPECT_EQ((*shown)["pages"][0]["title"], "Harbour");
+}
+
+TEST_F(DesktopNotificationTest, ShowChangesIsOfferedForOnePageWhoseVersionsAreKept) {
+  ChildProcess notifications = StartServer({});
+  ServiceProcess service;
+  server_.On("/other", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_content("<p>other " + std::to_string(version_.load()) + "</p>", "text/html");
+  });
+  {
+    EventStream window(service.port(), service.secret());
+    ASSERT_TRUE(window.WaitFor("checking"));
+    service.Call("pages.add", {{"title", "Jobs"}, {"address", server_.Url("/page")}});
+    service.Call("pages.add", {{"title", "News"}, {"address", server_.Url("/other")}});
+    for (const char* title : {"Jobs", "News"}) {
+      ASSERT_TRUE(window.WaitFor("page", [&](const Json& d) {
+        return d["change"] == "changed" && d["page"]["title"] == title;
+      }));
+    }
+  }
+  // Both pages change in one check: the notification that lists both offers the dialog alone.
+  ++version_;
+  service.Call("checking.refresh");
+  std::optional<std::string> told;
+  while (!told || told->find("News") == std::string::npos ||
+         told->find("Jobs") == std::string::npos) {
+    told = notifications.ReadLine(std::chrono::seconds(20));
+    ASSERT_TRUE(told);
+  }
+  EXPECT_TRUE(told->ends_with("|default,Updated Pages")) << *told;
+}
+
+TEST_F(DesktopNotificationTest, WithNoVersionsKeptThereAreNoChangesToOffer) {
+  ASSERT_TRUE(store().WriteDword(kOptions, "KeepVersions", 0).ok());
+  ChildProcess notifications = StartServer({});
+  ServiceProcess service;
+  {
+    EventStream window(service.port(), service.secret());
+    ASSERT_TRUE(window.WaitFor("checking"));
+    service.Call("pages.add", {{"title", "Jobs"}, {"address", server_.Url("/page")}});
+    ASSERT_TRUE(window.WaitFor("page", [](const Json& d) {
+      return d["change"] == "changed" && d["page"]["title"] == "Jobs";
+    }));
+  }
+  ++version_;
+  service.Call("checking.refresh");
+  const std::optional<std::string> told = notifications.ReadLine(std::chrono::seconds(20));
+  ASSERT_TRUE(told);
+  EXPECT_TRUE(told->ends_with("|default,Updated Pages")) << *told;
 }
 
 }  // namespace

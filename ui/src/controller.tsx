@@ -93,6 +93,7 @@ export class Controller {
         if (reconnected) void this.loadSettings();
       },
     });
+    void this.showStartView();
     await Promise.all([this.loadSettings(), this.loadInfo()]);
     await this.loadProposals();
   }
@@ -122,6 +123,15 @@ export class Controller {
     } catch {
       // The next proposal comes as an event.
     }
+  }
+
+  // A window opened on a page's changes shows them once the page list has arrived.
+  private async showStartView() {
+    const title = this.host.start?.showChangesOf;
+    if (!title) return;
+    await this.store.whenListed();
+    const entry = this.store.get(title);
+    await openShowChanges(this, entry?.page ?? { title, address: '' });
   }
 
   async loadSettings() {

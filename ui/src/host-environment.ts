@@ -11,10 +11,30 @@ export interface HostEnvironment {
   readonly lostMessage?: string;
   // The page shown in the browser, inside the extension only.
   currentPage?: () => Promise<{ title: string; address: string }>;
+  // What the window shows first, when it was opened for something (a desktop notification's
+  // Show Changes opens the window on one page's changes).
+  readonly start?: WindowStart;
+}
+
+export interface WindowStart {
+  showChangesOf?: string; // the title of the page
+}
+
+// The service opens the window at "/?changes=TITLE" to show that page's changes first.
+const kShowChangesParameter = 'changes';
+
+// What the tab's address asks the window to show first. The address then loses its query, so
+// that reloading the tab shows the page list alone.
+export function takeWindowStart(): WindowStart {
+  const query = new URLSearchParams(window.location.search);
+  const title = query.get(kShowChangesParameter);
+  if (window.location.search) window.history.replaceState(null, '', window.location.pathname);
+  return title ? { showChangesOf: title } : {};
 }
 
 export class BrowserTabHost implements HostEnvironment {
   readonly setting: SettingKind = 'host';
+  readonly start = takeWindowStart();
 
   openAddress(address: string): boolean {
     const opened = window.open(address, '_blank');

@@ -171,4 +171,24 @@ describe('Show Changes', { skip }, () => {
     assert.ok(!whole.includes('…'));
     for (const sentence of [sentences[0], sentences[10], sentences[39]]) assert.ok(whole.includes(sentence), sentence);
   });
+
+  test('a window opened for one page\'s changes, as the desktop notification\'s Show Changes opens it, shows them first', async () => {
+    const opened = await browser.context.newPage();
+    try {
+      await opened.goto(`${backend.openUrl}&changes=${encodeURIComponent('Almanac')}`);
+      const view = dialog(opened, kTitle);
+      await view.waitFor();
+      assert.equal(await view.getByRole('heading', { name: 'Almanac' }).count(), 1);
+      const text = view.getByRole('region', { name: 'Page' }).locator('.diff-text');
+      await text.waitFor();
+      assert.match(await text.textContent(), /The moon is \[removed: waxing\] \[added: full\] tonight\./);
+      // The address keeps neither the secret nor the page: a reload shows the page list alone.
+      assert.equal(new URL(opened.url()).search, '');
+      await view.getByRole('button', { name: 'Close' }).click();
+      await view.waitFor({ state: 'detached' });
+      await pageItem(opened, 'Almanac').waitFor();
+    } finally {
+      await opened.close();
+    }
+  });
 });

@@ -47,9 +47,23 @@ export class PageStore {
   updatedCount = 0;
   checking = false;
   loaded = false;
+  // Every page of the service has arrived (the check state follows the last of them).
+  listed = false;
   // Pages that turned updated since the last batch; the notification of the list uses them.
   onBecameUpdated: ((pages: Page[]) => void) | null = null;
   onRequestFailed: ((name: string, message: string | undefined) => void) | null = null;
+
+  // Resolves once every page of the service has arrived.
+  whenListed(): Promise<void> {
+    return new Promise((resolve) => {
+      if (this.listed) return resolve();
+      const stop = this.subscribe(() => {
+        if (!this.listed) return;
+        stop();
+        resolve();
+      });
+    });
+  }
 
   subscribe(listener: Listener): () => void {
     this.listeners.add(listener);
@@ -97,6 +111,7 @@ export class PageStore {
           touched.length = 0;
           removed.clear();
           this.loaded = false;
+          this.listed = false;
           resort = true;
           break;
         case 'page': {
@@ -123,6 +138,7 @@ export class PageStore {
         case 'checking':
           this.checking = event.data.running;
           this.loaded = true;
+          this.listed = true;
           break;
         case 'requestDone': {
           const request = this.requests.get(event.data.requestId);
