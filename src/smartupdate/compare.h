@@ -12,6 +12,9 @@
 //
 // A container whose bytes differ is compared element by element inside, recursively; nesting is
 // bounded by kMaxContainerDepth, below which a container is compared as one whole element.
+//
+// Text after the last start tag of a document is not compared on its own, except where neither
+// document has a start tag at all: text alone is compared whole, as the text before element 0.
 #pragma once
 
 #include <cstddef>

@@ -169,6 +169,13 @@ Entry* FindRecord(Level<Entry>& level, uint32_t kind, bool subtree_ends) {
   return FindAt(level.cursor, level.stop, level.n, kind, subtree_ends);
 }
 
+// Whether the walk of the whole documents reached their ends without meeting a start tag: then
+// the text after the last start tag, which is otherwise never compared, is all there is.
+template <class Entry>
+bool IsWithoutElements(const Level<Entry>& level, const char* p, const char* q) {
+  return !level.inside() && p == level.previous_begin && q == level.current_begin;
+}
+
 // What a policy's element hooks return when the walk goes on; anything else ends the walk with
 // that result.
 inline constexpr int kGoOn = walk_result::kSame;
@@ -207,7 +214,19 @@ int Walk(Policy& policy, PolicyLevel& level) {
   for (;;) {
     const char* a = NextTag(level.previous, p);
     const char* b = NextTag(level.current, q);
-    if (!a && !b) return policy.AtEnd(level, p);
+    if (!a && !b) {
+      if (IsWithoutElements(level, p, q)) {
+        // Text alone (a text/plain page) is compared as the text before the end, or no change
+        // of it would ever count.
+        if (!SameBytes(*level.previous.doc, p, level.previous.end, *level.current.doc, q,
+                       level.current.end, level.common_prefix)) {
+          if (!policy.TextDiffers(level, mask_kind::kTextBefore)) return walk_result::kDifferent;
+        } else {
+          policy.TextEqual(level, mask_kind::kTextBefore, p, level.previous.end);
+        }
+      }
+      return policy.AtEnd(level, p);
+    }
     if (!a || !b) {
       // One side has run out of start tags.
       const std::optional<TagName> name = a ? NameAt(level.previous, a) : NameAt(level.current, b);

@@ -64,6 +64,33 @@ TEST_F(CheckPassTest, LearnsAVolatileCounterAndReportsARealChangeOnce) {
   EXPECT_EQ(Page("news")->updated, 0);
 }
 
+TEST_F(CheckPassTest, APageOfTextAloneIsUpdatedWhenItsTextChanges) {
+  std::atomic<bool> second{false};
+  server_.On("/plain", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(second ? "second" : "first", "text/plain");
+  });
+  server_.On("/html", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(second ? "<p>second</p>" : "<p>first</p>", "text/html");
+  });
+  // Smart Update on for both.
+  AddPage("plain", "/plain");
+  AddPage("html", "/html");
+  for (int check = 0; check < 2; ++check) {
+    ASSERT_TRUE(RunOnce());
+    EXPECT_EQ(Page("plain")->updated, 0) << "check " << check;
+    EXPECT_EQ(Page("html")->updated, 0) << "check " << check;
+  }
+  second = true;
+  for (int check = 0; check < 2; ++check) {
+    ASSERT_TRUE(RunOnce());
+    for (const char* title : {"plain", "html"}) {
+      std::unique_ptr<PageRecord> page = Page(title);
+      EXPECT_EQ(page->updated, 1) << title << ", check " << check;
+      EXPECT_NE(page->content.find("second"), std::string::npos) << title;
+    }
+  }
+}
+
 TEST_F(CheckPassTest, AFrameThatChangesMarksItsPage) {
   std::atomic<bool> changed{false};
   server_.Serve("/frames", 200,

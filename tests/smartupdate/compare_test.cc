@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace tw {
 namespace {
@@ -39,6 +40,23 @@ TEST(CompareTest, EqualDocumentsAndIgnoredPartsLearnNothing) {
                              "<!DOCTYPE b><!-- 22 --><p>a</p>tail 22", list, nullptr),
             kSame);
   EXPECT_TRUE(list.empty());
+}
+
+TEST(CompareTest, TextWithNoElementsIsComparedWhole) {
+  const MaskList none;
+  EXPECT_EQ(MatchWithMasks("first", "second", none), kDifferent);
+  EXPECT_EQ(MatchWithMasks("first", "first\n", none), kDifferent);
+  EXPECT_EQ(MatchWithMasks("", "first", none), kDifferent);
+  EXPECT_EQ(MatchWithMasks("same text", "same text", none), kSame);
+  // A learned difference of the text allows any text; the text is what its record covers.
+  MaskList list;
+  EXPECT_EQ(Learn("Visitors: 5", "Visitors: 6", list), "0:TextBefore");
+  EXPECT_EQ(MatchWithMasks("Visitors: 5", "anything at all", list), kSame);
+  std::vector<ByteSpan> spans;
+  EXPECT_EQ(FindMaskedSpans("Visitors: 6", list, spans), kSame);
+  EXPECT_EQ(spans, (std::vector<ByteSpan>{{0, 11}}));
+  // Text that gains an element is a change, as one side running out of elements is.
+  EXPECT_EQ(MatchWithMasks("first", "<p>first</p>", none), kDifferent);
 }
 
 TEST(CompareTest, TextBeforeAllowsTheTextBeforeOneElement) {
