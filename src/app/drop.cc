@@ -72,9 +72,10 @@ Outcome<DropResult> Application::DropFiles(const std::vector<DroppedFile>& files
       break;
     }
     if (HasSuffix(name, kShortcutSuffix)) {
-      const std::optional<std::string> address = ShortcutAddress(file.bytes);
-      // A shortcut without an address ends the drop.
-      if (!address) {
+      // A shortcut without an address ends the drop; one the address rules refuse (too long for
+      // a page) goes to the Add Page dialog to be corrected, as every quiet add does.
+      const std::optional<std::string> address = ShortcutUrlValue(file.bytes);
+      if (!address || address->size() < kMinShortcutAddressLength) {
         result.stopped_at = name;
         break;
       }

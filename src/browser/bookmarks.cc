@@ -14,7 +14,6 @@ namespace {
 constexpr std::string_view kShortcutSuffix = ".url";
 constexpr std::string_view kShortcutSection = "InternetShortcut";
 constexpr std::string_view kShortcutKey = "URL";
-constexpr size_t kMinShortcutAddressLength = 2;
 
 // Walks a folder of shortcuts into `into`, within the depth and node budget.
 void WalkShortcutFolder(const std::string& folder, size_t depth, size_t& budget,
@@ -61,6 +60,15 @@ size_t BookmarkNode::CountNodes() const {
 }
 
 std::optional<std::string> ShortcutAddress(std::string_view text) {
+  std::optional<std::string> value = ShortcutUrlValue(text);
+  if (!value || value->size() < kMinShortcutAddressLength ||
+      value->size() > kMaxShortcutAddressLength || value->find('\0') != std::string::npos) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<std::string> ShortcutUrlValue(std::string_view text) {
   bool in_section = false;
   while (!text.empty()) {
     const size_t end = text.find_first_of("\r\n");
@@ -81,10 +89,6 @@ std::optional<std::string> ShortcutAddress(std::string_view text) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
-    }
-    if (value.size() < kMinShortcutAddressLength || value.size() > kMaxShortcutAddressLength ||
-        value.find('\0') != std::string_view::npos) {
-      return std::nullopt;
     }
     return std::string(value);
   }

@@ -27,6 +27,7 @@ inline constexpr uint64_t kMaxBookmarkFileBytes = 64 << 20;
 inline constexpr uint64_t kMaxShortcutFileBytes = 64 << 10;
 // An Internet shortcut's address was read into a buffer of this many characters.
 inline constexpr size_t kMaxShortcutAddressLength = 2083;
+inline constexpr size_t kMinShortcutAddressLength = 2;
 
 struct BookmarkNode {
   std::string title;
@@ -60,6 +61,8 @@ Result<BookmarkNode> ReadBookmarkHtml(const std::string& path);
 // value, when it is shorter than 2 characters, or longer than kMaxShortcutAddressLength (it would
 // have been cut, and a cut address is another address).
 std::optional<std::string> ShortcutAddress(std::string_view text);
+// The same value as it stands, of any length; none when there is no such value.
+std::optional<std::string> ShortcutUrlValue(std::string_view text);
 
 // A folder of Internet shortcuts: its sub-folders, walked in turn, and its files whose names end
 // in ".url" exactly, each titled with its name without ".url", when it holds an address. Fails

@@ -114,6 +114,16 @@ TEST_F(DropTest, FilesAreTakenInOrderUntilOneCanNotBe) {
   EXPECT_FALSE((*failed)["ok"]);
   EXPECT_EQ(service_.Call("pages.get", {{"title", "Tide table"}})["address"],
             "http://127.0.0.1:9/tides");
+
+  // A shortcut whose address is too long for a page is not lost: the Add Page dialog gets it.
+  const Json too_long = service_.Call(
+      "pages.drop", {{"files",
+                      {File("Long.url", "[InternetShortcut]\nURL=http://127.0.0.1:9/" +
+                                            std::string(3000, 'a') + "\n")}}});
+  EXPECT_FALSE(too_long.contains("stoppedAt")) << too_long.dump();
+  ASSERT_EQ(too_long["added"].size(), 1u) << too_long.dump();
+  EXPECT_EQ(too_long["added"][0]["needsDialog"], true);
+  EXPECT_EQ(too_long["added"][0]["title"], "Long");
 }
 
 TEST_F(DropTest, TextIsAnAddressOrAPageFilesPath) {
