@@ -243,8 +243,9 @@ Error PublishPage(const std::string& path, CreateMode mode, const PageFileWrite&
     Result<File> held = File::Open(path, kHoldExisting);
     if (!held.ok() && held.error().code() == err::kFileNotFound) {
       // Hold the name while the page is written, so that a second writer waits its turn.
-      held =
-          File::Open(path, OpenOptions{Access::kReadWrite, Share::kNone, Disposition::kCreateNew});
+      OpenOptions placeholder{Access::kReadWrite, Share::kNone, Disposition::kCreateNew};
+      placeholder.lock_before_naming = true;  // a reader must never find it empty and unlocked
+      held = File::Open(path, placeholder);
       created_placeholder = held.ok();
     }
     if (!held.ok()) return held.error();

@@ -42,6 +42,10 @@ struct OpenOptions {
   Share share = Share::kRead;
   Disposition disposition = Disposition::kOpenExisting;
   bool delete_on_close = false;
+  // A file created by this open appears under its name already locked, so that no reader ever
+  // opens it before its creator holds it. Its close is then not seen by folder watchers: for a
+  // name held only until something else is renamed over it.
+  bool lock_before_naming = false;
 };
 
 class File {

@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
 
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -170,6 +173,45 @@ TEST_F(FileTest, AtomicWriterPublishesWholeOrNothing) {
   EXPECT_EQ(second->Commit(AtomicFileWriter::Publish::kCreateNew).code(), err::kFileExists);
   EXPECT_EQ(test::ReadFileBytes(target), "new");
   EXPECT_TRUE(FindFiles(sandbox_.path(), ".tmp")->empty());
+}
+
+// A writer holds the name with an empty placeholder while it writes the file it then renames over
+// it. A reader whose open waited for the placeholder's lock must end up with the published file,
+// never the placeholder that no name leads to any more.
+TEST_F(FileTest, AnOpenNeverHoldsAFileReplacedWhileItWaited) {
+  const std::string target = Path("page");
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    while (!stop) {
+      OpenOptions hold_name{Access::kReadWrite, Share::kNone, Disposition::kCreateNew};
+      hold_name.lock_before_naming = true;
+      Result<File> placeholder = File::Open(target, hold_name);
+      if (!placeholder.ok()) continue;
+      Result<AtomicFileWriter> published = AtomicFileWriter::Begin(target);
+      if (published.ok() && published->file().WriteAll("whole").ok()) {
+        (void)published->Commit(AtomicFileWriter::Publish::kReplace);
+      }
+      (void)placeholder->Close();
+      Result<File> doomed = File::Open(target, kExclusiveRw);
+      if (doomed.ok()) (void)doomed->Unlink();
+    }
+  });
+  int reads = 0;
+  for (int attempt = 0; attempt < 200000 && reads < 3000; ++attempt) {
+    Result<File> file = File::Open(target, kSharedRead);
+    if (!file.ok()) continue;
+    ++reads;
+    char bytes[16] = {};
+    Result<size_t> n = file->Read(bytes, sizeof bytes);
+    ASSERT_TRUE(n.ok());
+    if (std::string(bytes, *n) != "whole") {
+      ADD_FAILURE() << "read '" << std::string(bytes, *n) << "' after " << reads << " reads";
+      break;
+    }
+  }
+  stop = true;
+  writer.join();
+  EXPECT_GT(reads, 0);
 }
 
 TEST_F(FileTest, CopyFileRefusesAnExistingTarget) {
