@@ -1,6 +1,7 @@
 #include "pagedb/folder_markers.h"
 
 #include "platform/file_system.h"
+#include "platform/in_use_retry.h"
 
 namespace tw {
 
@@ -49,7 +50,10 @@ Result<File> FolderMarkers::TakeStopRequest() const {
                                                       Disposition::kOpenExisting, true});
 }
 
-void FolderMarkers::DiscardStopRequest() const { (void)DeleteFile(PathOf(kStopRequest)); }
+void FolderMarkers::DiscardStopRequest() const {
+  // The process that asks may still have the marker open for a moment after making it.
+  (void)RetryWhileInUse([&] { return DeleteFile(PathOf(kStopRequest)); });
+}
 
 bool FolderMarkers::StoppedByUser() const { return PathExists(PathOf(kStoppedByUser)); }
 
