@@ -114,10 +114,12 @@ TEST_F(NativeHostTest, BadMessagesGetErrorsAndChangeNothing) {
   ASSERT_TRUE(reply);
   EXPECT_EQ((*reply)["error"]["code"], "invalid-request");
 
-  // The host reads on, and nothing changed.
-  const Json list = host.Request(44, "pages.list");
-  ASSERT_TRUE(list.contains("result")) << list;
-  ASSERT_EQ(list["result"]["pages"].size(), 1u);
+  // The host reads on, and nothing changed (once it has loaded the folder).
+  Json list;
+  EXPECT_TRUE(test::WaitFor([&] {
+    list = host.Request(44, "pages.list");
+    return list.contains("result") && list["result"]["pages"].size() == 1;
+  })) << list;
   EXPECT_EQ(list["result"]["pages"][0]["title"], "Kept");
   host.CloseInput();
   EXPECT_EQ(host.Wait(), 0);
