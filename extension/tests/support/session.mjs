@@ -7,12 +7,12 @@ import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
+import { kChromium, kChromiumFlags } from '../../../ui/tests/support/browser.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const repo = resolve(here, '..', '..', '..');
 export const kTidewell = process.env.TW_TIDEWELL ?? join(repo, 'build', 'tidewell');
 export const kExtensionDir = process.env.TW_EXTENSION ?? join(repo, 'build', 'extension', 'chromium');
-export const kChromium = process.env.TW_CHROMIUM ?? '/usr/bin/chromium';
 export const kExtensionId = 'dcknjfnokgfijfcfkagcfcldjjglmiji';
 export const kExtensionOrigin = `chrome-extension://${kExtensionId}`;
 
@@ -83,13 +83,7 @@ export async function startSession(options = {}) {
     env,
     args: [
       '--headless=new',
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-quic',
-      '--no-first-run',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
+      ...kChromiumFlags,
       `--disable-extensions-except=${kExtensionDir}`,
       `--load-extension=${kExtensionDir}`,
     ],
