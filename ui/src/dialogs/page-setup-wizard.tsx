@@ -7,6 +7,7 @@ import type { Controller } from '../controller';
 import { msg } from '../strings';
 import { Button, Checkbox, Radio } from '../ui/fields';
 import { Mn, accessKey } from '../ui/mnemonic';
+import { ProposalRow } from '../ui/proposal-row';
 import { Wizard } from '../ui/wizard';
 import { openAddPage } from './add-page';
 import { ImportTreePanel, useImportTree } from './import-tree';
@@ -251,27 +252,7 @@ function SmartHistoryPage({ c, detection }: { c: Controller; detection: Detectio
         <ul class="check-list" role="group" aria-labelledby="setup-smart-history-status">
           {result.pages.map((page) => (
             <li key={page.address}>
-              {added.has(page.address) ? (
-                <span class="check proposal" title={page.address}>
-                  <span class="proposal-text">
-                    <span class="proposal-title">{page.title || page.address}</span>
-                    <span class="proposal-address">{page.address}</span>
-                  </span>
-                  <span class="tree-tag">Added</span>
-                </span>
-              ) : (
-                <label class="check proposal" title={page.address}>
-                  <input
-                    type="checkbox"
-                    checked={checked.has(page.address)}
-                    onChange={(e) => toggle(page.address, (e.target as HTMLInputElement).checked)}
-                  />
-                  <span class="proposal-text">
-                    <span class="proposal-title">{page.title || page.address}</span>
-                    <span class="proposal-address">{page.address}</span>
-                  </span>
-                </label>
-              )}
+              <ProposalRow page={page} checked={checked.has(page.address)} onToggle={toggle} added={added.has(page.address)} />
             </li>
           ))}
         </ul>

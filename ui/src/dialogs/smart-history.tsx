@@ -7,6 +7,7 @@ import type { Controller } from '../controller';
 import { msg } from '../strings';
 import { Button, Buttons, Group, Radio } from '../ui/fields';
 import { Dialog } from '../ui/modals';
+import { ProposalRow } from '../ui/proposal-row';
 
 // The proposals as the service last listed them (each event holds every page proposed now).
 export class ProposalFeed {
@@ -86,17 +87,7 @@ function SmartHistoryDialog({
         <ul class="check-list" role="group" aria-labelledby="smart-history-text">
           {pages.map((page) => (
             <li key={page.address}>
-              <label class="check proposal" title={page.address}>
-                <input
-                  type="checkbox"
-                  checked={checked.has(page.address)}
-                  onChange={(e) => toggle(page.address, (e.target as HTMLInputElement).checked)}
-                />
-                <span class="proposal-text">
-                  <span class="proposal-title">{page.title || page.address}</span>
-                  {page.title && <span class="proposal-address">{page.address}</span>}
-                </span>
-              </label>
+              <ProposalRow page={page} checked={checked.has(page.address)} onToggle={toggle} />
             </li>
           ))}
         </ul>
