@@ -1,5 +1,5 @@
-// Screenshots of the main window and every dialog, light and dark, wide and 230 pixels, for
-// looking at the design:  node dev/screenshots.mjs [OUT_DIR]
+// Screenshots of the main window and every dialog, light and dark, wide, a 360-pixel side panel
+// and 230 pixels, for looking at the design:  node dev/screenshots.mjs [OUT_DIR] [NAME,...]
 import { mkdirSync } from 'node:fs';
 import { startBackend } from '../tests/support/backend.mjs';
 import { launchBrowser } from '../tests/support/browser.mjs';
@@ -34,6 +34,7 @@ async function shoot(name, { width, height, scheme }, act) {
 
 const sizes = {
   wide: { width: 1100, height: 680 },
+  panel: { width: 360, height: 640 },
   narrow: { width: 230, height: 640 },
 };
 const dialogs = {
@@ -63,6 +64,16 @@ const dialogs = {
     await p.getByRole('button', { name: 'View', exact: true }).click();
     await p.getByRole('menuitem', { name: 'View' }).hover();
     await p.getByRole('menuitemradio', { name: 'Large Icons' }).click();
+  },
+  details: async (p) => {
+    await p.getByRole('button', { name: 'View', exact: true }).click();
+    await p.getByRole('menuitem', { name: 'View' }).hover();
+    await p.getByRole('menuitemradio', { name: 'Details' }).click();
+    web.set('/news', `<p>news of ${Date.now()}</p>`);
+    await backend.api('checking.refresh');
+    await p.locator('.cell-updated').filter({ hasText: /\d/ }).first().waitFor({ timeout: 30000 });
+    const updated = p.getByRole('dialog', { name: 'Updated Pages - Tidewell' });
+    if (await updated.isVisible()) await updated.getByRole('button', { name: 'Close' }).click();
   },
   wizard: async (p) => {
     await p.getByRole('option', { name: 'Release notes' }).click({ button: 'right' });
@@ -131,7 +142,7 @@ for (const scheme of ['light', 'dark'])
   for (const [sizeName, size] of Object.entries(sizes))
     for (const [name, act] of Object.entries(dialogs)) {
       if (only && !only.includes(name)) continue;
-      if (sizeName === 'narrow' && scheme === 'dark' && !['main', 'friend', 'changes'].includes(name)) continue;
+      if (sizeName !== 'wide' && scheme === 'dark' && !['main', 'details', 'friend', 'changes'].includes(name)) continue;
       await shoot(`${name}-${sizeName}-${scheme}`, { ...size, scheme }, act).catch((e) => console.error(name, e.message));
     }
 await browser.close();

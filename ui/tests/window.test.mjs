@@ -143,6 +143,30 @@ describe('views and sorting', () => {
 });
 
 describe('the details view and the task pane', () => {
+  test('the Updated column shows the whole date in a side panel and at 230 pixels', async () => {
+    web.set('/dated', '<p>a</p>');
+    await backend.addElsewhere(web.url('/dated'), 'dd dated');
+    await checkAndWait(backend, web, ['/dated']);
+    web.set('/dated', '<p>a changed</p>');
+    await checkAndWait(backend, web, ['/dated']);
+    await closeAll(page);
+    const menu = await viewMenu();
+    await menu.getByRole('menuitem', { name: 'View' }).hover();
+    await page.getByRole('menuitemradio', { name: 'Details' }).click();
+    const date = pageItem(page, 'dd dated').locator('.cell-updated');
+    await date.filter({ hasText: /\d/ }).waitFor();
+    try {
+      for (const width of [360, 230]) {
+        await page.setViewportSize({ width, height: 640 });
+        await waitFor(async () => (await page.getByRole('listbox', { name: 'Pages' }).boundingBox()).width <= width, `${width} px`);
+        const cut = await date.evaluate((cell) => cell.scrollWidth > cell.clientWidth);
+        assert.equal(cut, false, `the date is cut at ${width} px`);
+      }
+    } finally {
+      await page.setViewportSize({ width: 1100, height: 720 });
+    }
+  });
+
   test('column widths follow the keyboard and are saved', async () => {
     const edge = page.getByRole('separator', { name: 'Page column width' });
     const before = Number(await edge.getAttribute('aria-valuenow'));

@@ -36,6 +36,23 @@ function description(entry: Entry): string {
   return parts.join(', ');
 }
 
+// What the widest date of the Updated column needs in the list's own font, in bold as an updated
+// page shows it, with the cell's padding: a late-December evening has the most digits in most
+// locales.
+let measuredUpdatedWidth = 0;
+const kWidestTime = '2026-12-28T22:58:00';
+const kCellPadding = 2 * 10;
+const kUpdatedFontSize = 12;
+
+function defaultUpdatedWidth(list: Element | null): number {
+  if (measuredUpdatedWidth || !list) return measuredUpdatedWidth || kDefaultUpdatedWidth;
+  const context = document.createElement('canvas').getContext('2d');
+  if (!context) return kDefaultUpdatedWidth;
+  context.font = `600 ${kUpdatedFontSize}px ${getComputedStyle(list).fontFamily}`;
+  measuredUpdatedWidth = Math.ceil(context.measureText(formatTime(kWidestTime)).width) + kCellPadding + 2;
+  return measuredUpdatedWidth;
+}
+
 export function PageList({ c }: { c: Controller }) {
   useSource(c);
   useSource(c.store);
@@ -76,10 +93,9 @@ export function PageList({ c }: { c: Controller }) {
   };
   useEffect(() => reveal(selectedIndex), [c.selected, mode]);
 
-  // Column widths: the Page column takes the room the Updated column leaves unless sized.
-  const updatedWidth =
-    columnDrag?.updated ??
-    (c.settings.updatedColumnWidth || Math.round(Math.min(kDefaultUpdatedWidth, Math.max(64, box.width * 0.3))));
+  // Column widths: unless sized, the Updated column is as wide as a date needs and the Page
+  // column takes the room it leaves.
+  const updatedWidth = columnDrag?.updated ?? (c.settings.updatedColumnWidth || defaultUpdatedWidth(listbox.current));
   const pageWidth =
     columnDrag?.page ??
     (c.settings.pageColumnWidth || Math.max(kMinColumnWidth, box.width - (showUpdated ? updatedWidth : 0)));
