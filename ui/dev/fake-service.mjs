@@ -164,6 +164,32 @@ function quietAdd(title, address) {
 }
 const titleFromAddress = (address) => address.replace(/^http:\/\//i, '');
 
+// Add Current Page: the browser's title made usable as a file name, or the address without its
+// scheme when the page has none.
+const kAddCurrentCaption = 'Add Current Page - Tidewell';
+const kAddCurrentNote = 'Edit the title and address for the currently loaded page in your web browser, before adding.';
+const kFileNameChars = { '*': '#', '?': '#', '/': '-', ':': '-', '\\': '-', '|': '-', '"': "'", '<': '[', '>': ']' };
+function currentPageTitle(title, address) {
+  const base = (title || address.replace(/^https?:\/\//, '')).slice(0, 251);
+  return base.replace(/[\x01-\x1f]/g, '#').replace(/[*?/:\\|"<>]/g, (ch) => kFileNameChars[ch]).slice(0, maxTitleLength);
+}
+function addCurrent({ title = '', address }) {
+  if (!address)
+    throw fail('browser-failed', 'An error occurred while communicating with the web browser.', 'error', { stringId: 135 });
+  const proposed = currentPageTitle(title, address);
+  if (settings.ConfirmAC)
+    return { dialog: { mode: 'currentPage', title: proposed, address, caption: kAddCurrentCaption, note: kAddCurrentNote } };
+  try {
+    checkAddress(address);
+    checkTitle(proposed);
+    if (taken(proposed)) throw fail('title-taken', 'A page with this title already exists.', 'warning', { field: 'title' });
+  } catch (e) {
+    if (!e.body) throw e;
+    return { dialog: { mode: 'plain', title: proposed, address, problem: e.body } };
+  }
+  return queueAdd(proposed, withScheme(address));
+}
+
 // ---- methods ----
 const methods = {
   'app.info': () => ({ version: '0.1.0-dev', setting: 'host', firstRun: !settings.FirstRun, pageFolder: folder }),
@@ -176,6 +202,7 @@ const methods = {
     return queueAdd(title || titleFromAddress(address), withScheme(address));
   },
   'pages.addQuietly': ({ title, address }) => quietAdd(title, address),
+  'pages.addCurrent': addCurrent,
   'pages.drop': ({ files, text }) => {
     const added = [];
     const imports = [];

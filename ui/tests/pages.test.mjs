@@ -92,6 +92,30 @@ describe('adding a page', () => {
     const listed = await waitFor(async () => (await backend.api('pages.list')).pages.find((p) => p.title === 'example.org'), 'the page');
     assert.equal(listed.address, 'http://example.org');
   });
+
+  // The extension's Add Current Page, as both the service and its stand-in answer it.
+  test('the browser\'s current page is proposed first, then added at once once asked not to', async () => {
+    await assert.rejects(backend.api('pages.addCurrent', { title: 'x', address: '' }), (e) => e.body.code === 'browser-failed');
+    const asked = await backend.api('pages.addCurrent', { title: 'Docs: a/b?', address: web.url('/current') });
+    assert.deepEqual(asked.dialog, {
+      mode: 'currentPage',
+      title: 'Docs- a-b#',
+      address: web.url('/current'),
+      caption: 'Add Current Page - Tidewell',
+      note: 'Edit the title and address for the currently loaded page in your web browser, before adding.',
+    });
+    await backend.api('settings.set', { setting: 'host', values: { ConfirmAC: 0 } });
+    try {
+      await backend.api('pages.addCurrent', { address: web.url('/current') });
+      // The title comes from the address, made usable as a file name.
+      await pageItem(page, web.url('/current').replace('http://', '').replace(/[:/]/g, '-')).waitFor();
+      const taken = await backend.api('pages.addCurrent', { address: web.url('/current') });
+      assert.equal(taken.dialog.mode, 'plain');
+      assert.equal(taken.dialog.problem.code, 'title-taken');
+    } finally {
+      await backend.api('settings.set', { setting: 'host', values: { ConfirmAC: 1 } });
+    }
+  });
 });
 
 describe('renaming in place', () => {
