@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/run_tidewell.h"
 #include "pagedb/error_log.h"
@@ -158,6 +161,26 @@ class DesktopNotificationTest : public NotificationTest {
     WriteScript(bin_, "xdg-open", "echo \"$1\" > '" + opened_ + "'\n");
     WriteScript(bin_, "paplay", "echo \"$@\" > '" + played_ + "'\n");
   }
+  // Adds the pages (title, path) while a window is open and waits for their first checks; then,
+  // with no window left, changes them and has `service` check again, so the desktop is told.
+  void UpdateWithNoWindow(ServiceProcess& service,
+                          const std::vector<std::pair<std::string, std::string>>& pages) {
+    {
+      EventStream window(service.port(), service.secret());
+      ASSERT_TRUE(window.WaitFor("checking"));
+      for (const auto& [title, path] : pages) {
+        service.Call("pages.add", {{"title", title}, {"address", server_.Url(path)}});
+      }
+      for (const auto& page : pages) {
+        const std::string& title = page.first;
+        ASSERT_TRUE(window.WaitFor("page", [&](const Json& d) {
+          return d["change"] == "changed" && d["page"]["title"] == title;
+        }));
+      }
+    }
+    ++version_;
+    service.Call("checking.refresh");
+  }
   ChildProcess StartServer(const std::vector<std::string>& args) {
     std::vector<std::string> argv{TW_TEST_NOTIFICATION_SERVER};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -182,17 +205,7 @@ TEST_F(DesktopNotificationTest, WithNoWindowTheDesktopIsToldAndItsActionOpensThe
                   .ok());
   ChildProcess notifications = StartServer({"--invoke", "default"});
   ServiceProcess service;
-  {
-    // A window while the page is added and first checked; then none.
-    EventStream window(service.port(), service.secret());
-    ASSERT_TRUE(window.WaitFor("checking"));
-    service.Call("pages.add", {{"title", "Jobs"}, {"address", server_.Url("/page")}});
-    ASSERT_TRUE(window.WaitFor("page", [](const Json& d) {
-      return d["change"] == "changed" && d["page"]["title"] == "Jobs";
-    }));
-  }
-  ++version_;
-  service.Call("checking.refresh");
+  UpdateWithNoWindow(service, {{"Jobs", "/page"}});
 
   const std::optional<std::string> told = notifications.ReadLine(std::chrono::seconds(20));
   ASSERT_TRUE(told);
@@ -218,16 +231,7 @@ TEST_F(DesktopNotificationTest, ShowChangesOpensAWindowOnThePageAndTheDialogIsDo
   ChildProcess notifications = StartServer({"--invoke", "show-changes"});
   ServiceProcess service;
   const std::string title = "Tide & Times";
-  {
-    EventStream window(service.port(), service.secret());
-    ASSERT_TRUE(window.WaitFor("checking"));
-    service.Call("pages.add", {{"title", title}, {"address", server_.Url("/page")}});
-    ASSERT_TRUE(window.WaitFor("page", [&](const Json& d) {
-      return d["change"] == "changed" && d["page"]["title"] == title;
-    }));
-  }
-  ++version_;
-  service.Call("checking.refresh");
+  UpdateWithNoWindow(service, {{title, "/page"}});
 
   const std::optional<std::string> told = notifications.ReadLine(std::chrono::seconds(20));
   ASSERT_TRUE(told);
@@ -261,20 +265,8 @@ TEST_F(DesktopNotificationTest, ShowChangesIsOfferedForOnePageWhoseVersionsAreKe
   server_.On("/other", [this](const httplib::Request&, httplib::Response& response) {
     response.set_content("<p>other " + std::to_string(version_.load()) + "</p>", "text/html");
   });
-  {
-    EventStream window(service.port(), service.secret());
-    ASSERT_TRUE(window.WaitFor("checking"));
-    service.Call("pages.add", {{"title", "Jobs"}, {"address", server_.Url("/page")}});
-    service.Call("pages.add", {{"title", "News"}, {"address", server_.Url("/other")}});
-    for (const char* title : {"Jobs", "News"}) {
-      ASSERT_TRUE(window.WaitFor("page", [&](const Json& d) {
-        return d["change"] == "changed" && d["page"]["title"] == title;
-      }));
-    }
-  }
   // Both pages change in one check: the notification that lists both offers the dialog alone.
-  ++version_;
-  service.Call("checking.refresh");
+  UpdateWithNoWindow(service, {{"Jobs", "/page"}, {"News", "/other"}});
   std::optional<std::string> told;
   while (!told || told->find("News") == std::string::npos ||
          told->find("Jobs") == std::string::npos) {
@@ -288,16 +280,7 @@ TEST_F(DesktopNotificationTest, WithNoVersionsKeptThereAreNoChangesToOffer) {
   ASSERT_TRUE(store().WriteDword(kOptions, "KeepVersions", 0).ok());
   ChildProcess notifications = StartServer({});
   ServiceProcess service;
-  {
-    EventStream window(service.port(), service.secret());
-    ASSERT_TRUE(window.WaitFor("checking"));
-    service.Call("pages.add", {{"title", "Jobs"}, {"address", server_.Url("/page")}});
-    ASSERT_TRUE(window.WaitFor("page", [](const Json& d) {
-      return d["change"] == "changed" && d["page"]["title"] == "Jobs";
-    }));
-  }
-  ++version_;
-  service.Call("checking.refresh");
+  UpdateWithNoWindow(service, {{"Jobs", "/page"}});
   const std::optional<std::string> told = notifications.ReadLine(std::chrono::seconds(20));
   ASSERT_TRUE(told);
   EXPECT_TRUE(told->ends_with("|default,Updated Pages")) << *told;
