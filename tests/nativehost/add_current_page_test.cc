@@ -7,11 +7,12 @@
 #include "platform/file_system.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
 
-class AddCurrentPageTest : public ::testing::Test {
+class AddCurrentPageTest : public SandboxedUserTest {
  protected:
   std::string folder() const { return home_.home() + "/Documents/My Tidewell"; }
 
@@ -37,10 +38,6 @@ class AddCurrentPageTest : public ::testing::Test {
         .has_value();
   }
 
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   TestHttpServer server_;
   HostProcess host_;
   int id_ = 1;

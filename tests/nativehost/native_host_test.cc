@@ -12,6 +12,7 @@
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
@@ -22,14 +23,10 @@ bool IsPage(const Json& data, const std::string& change, const std::string& titl
   return data["change"] == change && data["page"]["title"] == title;
 }
 
-class NativeHostTest : public ::testing::Test {
+class NativeHostTest : public SandboxedUserTest {
  protected:
   std::string folder() const { return home_.home() + "/Documents/My Tidewell"; }
 
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   TestHttpServer server_;
 };
 

@@ -7,11 +7,12 @@
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
 
-class ApiTest : public ::testing::Test {
+class ApiTest : public SandboxedUserTest {
  protected:
   ApiTest() {
     server_.Serve("/a", 200, "<html><body>a</body></html>");
@@ -35,10 +36,6 @@ class ApiTest : public ::testing::Test {
     };
   }
 
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   TestHttpServer server_;
   ServiceProcess service_;
   EventStream events_{service_.port(), service_.secret()};

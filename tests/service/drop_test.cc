@@ -10,6 +10,7 @@
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
@@ -37,7 +38,7 @@ Json File(const std::string& name, std::string_view bytes) {
   return {{"name", name}, {"contentBase64", Base64(bytes)}};
 }
 
-class DropTest : public ::testing::Test {
+class DropTest : public SandboxedUserTest {
  protected:
   std::string folder() const { return home_.home() + "/Documents/My Tidewell"; }
   // A page file made elsewhere, as the user would drag it from a file manager.
@@ -56,10 +57,6 @@ class DropTest : public ::testing::Test {
     return titles;
   }
 
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   ServiceProcess service_;
   EventStream events_{service_.port(), service_.secret()};
 };

@@ -8,11 +8,12 @@
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
 
-class FriendVersionsApiTest : public ::testing::Test {
+class FriendVersionsApiTest : public SandboxedUserTest {
  protected:
   std::string folder() const { return home_.home() + "/Documents/My Tidewell"; }
   // A version of the page as a check keeps it when it finds the page changed.
@@ -24,10 +25,6 @@ class FriendVersionsApiTest : public ::testing::Test {
     ASSERT_TRUE(PageVersions::Open(folder())->Keep(record, Now(), kDefaultKeptVersions).ok());
   }
 
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   ServiceProcess service_;
 };
 

@@ -9,13 +9,14 @@
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
 
 constexpr double kDay = 86400.0;
 
-class HistoryApiTest : public ::testing::Test {
+class HistoryApiTest : public SandboxedUserTest {
  protected:
   HistoryApiTest() {
     for (const char* path : {"/often", "/daily", "/weekly", "/news", "/mail"}) {
@@ -55,10 +56,6 @@ class HistoryApiTest : public ::testing::Test {
         .has_value();
   }
 
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   TestHttpServer server_;
   std::optional<ServiceProcess> service_;
 };

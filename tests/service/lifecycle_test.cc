@@ -12,13 +12,14 @@
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
 
 constexpr std::string_view kOptions = "SOFTWARE\\Orvanta\\Tidewell\\Options";
 
-class LifecycleTest : public ::testing::Test {
+class LifecycleTest : public SandboxedUserTest {
  protected:
   std::string runtime() const { return sandbox_.Sub("run/tidewell"); }
   std::string folder() const { return home_.home() + "/Documents/My Tidewell"; }
@@ -33,10 +34,6 @@ class LifecycleTest : public ::testing::Test {
     ASSERT_TRUE(AddPageAtOnce(slow_.Url("/slow2"), "Other"));
   }
 
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   TestHttpServer slow_;
 };
 

@@ -14,6 +14,7 @@
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 constexpr std::string_view kOptions = "SOFTWARE\\Orvanta\\Tidewell\\Options";
 constexpr uint32_t kUnknownErrorText = 150;
 
-class NotificationTest : public ::testing::Test {
+class NotificationTest : public SandboxedUserTest {
  protected:
   NotificationTest() {
     // Plain checking: a page whose body changes is updated at the next check.
@@ -50,10 +51,6 @@ class NotificationTest : public ::testing::Test {
         std::chrono::seconds(20), before));
   }
 
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   std::atomic<int> version_{1};
   TestHttpServer server_;
 };

@@ -11,19 +11,16 @@
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
+#include "support/sandboxed_user.h"
 
 namespace tw::test {
 namespace {
 
 constexpr std::string_view kOptions = "SOFTWARE\\Orvanta\\Tidewell\\Options";
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public SandboxedUserTest {
  protected:
-  Sandbox sandbox_;
-  ScopedHome home_{sandbox_};
-  ScopedEnv runtime_{"XDG_RUNTIME_DIR", sandbox_.Sub("run", true)};
   ScopedEnv system_config_{"XDG_CONFIG_DIRS", sandbox_.Sub("etc-xdg", true) + ":/etc/xdg"};
-  ScopedEnv bus_{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + sandbox_.Sub("no-bus")};
   std::string folder() const { return home_.home() + "/Documents/My Tidewell"; }
   SettingsStore store() const { return *SettingsStore::OpenUser(); }
 };
