@@ -146,24 +146,27 @@ describe('the details view and the task pane', () => {
   test('the Updated column shows the whole date in a side panel and at 230 pixels', async () => {
     web.set('/dated', '<p>a</p>');
     await backend.addElsewhere(web.url('/dated'), 'dd dated');
-    await checkAndWait(backend, web, ['/dated']);
-    web.set('/dated', '<p>a changed</p>');
-    await checkAndWait(backend, web, ['/dated']);
-    await closeAll(page);
-    const menu = await viewMenu();
-    await menu.getByRole('menuitem', { name: 'View' }).hover();
-    await page.getByRole('menuitemradio', { name: 'Details' }).click();
-    const date = pageItem(page, 'dd dated').locator('.cell-updated');
-    await date.filter({ hasText: /\d/ }).waitFor();
+    const panel = await openUi(browser, backend, { width: 360, height: 640 });
     try {
+      await checkAndWait(backend, web, ['/dated']);
+      web.set('/dated', '<p>a changed</p>');
+      await checkAndWait(backend, web, ['/dated']);
+      await closeAll(panel);
+      const menu = await viewMenu(panel);
+      await menu.getByRole('menuitem', { name: 'View' }).hover();
+      await panel.getByRole('menuitemradio', { name: 'Details' }).click();
+      const date = pageItem(panel, 'dd dated').locator('.cell-updated');
+      await date.filter({ hasText: /\d/ }).waitFor();
       for (const width of [360, 230]) {
-        await page.setViewportSize({ width, height: 640 });
-        await waitFor(async () => (await page.getByRole('listbox', { name: 'Pages' }).boundingBox()).width <= width, `${width} px`);
+        await panel.setViewportSize({ width, height: 640 });
+        await waitFor(async () => (await panel.getByRole('listbox', { name: 'Pages' }).boundingBox()).width <= width, `${width} px`);
         const cut = await date.evaluate((cell) => cell.scrollWidth > cell.clientWidth);
         assert.equal(cut, false, `the date is cut at ${width} px`);
       }
     } finally {
-      await page.setViewportSize({ width: 1100, height: 720 });
+      await panel.close();
+      await backend.api('pages.delete', { title: 'dd dated' });
+      await pageItem(page, 'dd dated').waitFor({ state: 'detached' });
     }
   });
 
