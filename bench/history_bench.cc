@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_home.h"
 #include "browser/browser_schemas.h"
 #include "browser/browser_settings.h"
 #include "history/navigation_index.h"
@@ -118,12 +119,7 @@ struct Home {
   }
 
   Home() {
-    std::string pattern = "/tmp/tidewell-bench-XXXXXX";
-    if (!::mkdtemp(pattern.data())) std::abort();
-    root = pattern;
-    ::setenv("HOME", root.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (root + "/.config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root + "/.local/share").c_str(), 1);
+    root = bench::MakeBenchHome();
     const std::string firefox = root + "/.config/mozilla/firefox";
     std::filesystem::create_directories(firefox + "/bench.default");
     const pid_t child = ::fork();

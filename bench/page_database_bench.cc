@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "bench_home.h"
 #include "pagedb/page_database.h"
 #include "pagefile/page_file.h"
 #include "pagefile/title.h"
@@ -39,12 +40,7 @@ struct Folder {
   }
 
   Folder() {
-    std::string pattern = "/tmp/tidewell-bench-XXXXXX";
-    if (!::mkdtemp(pattern.data())) std::abort();
-    root = pattern;
-    ::setenv("HOME", root.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (root + "/.config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (root + "/.local/share").c_str(), 1);
+    root = bench::MakeBenchHome();
     pages = root + "/pages";
     std::filesystem::create_directories(pages);
     scratch = root + "/scratch";
