@@ -9,7 +9,7 @@ Reply Reply::BadParams(const Params& params) {
   Json error = ErrorJson(app::InternalErrorMessage());
   error["code"] = "invalid-params";
   error["detail"] = *params.problem();
-  return Reply{nullptr, std::move(error)};
+  return Reply{nullptr, std::move(error), {}};
 }
 
 Reply Done(const app::Outcome<app::Done>& outcome) {
@@ -47,17 +47,24 @@ Json Dispatcher::InvalidRequest(const Json& id, std::string detail) {
   return {{"id", id}, {"error", std::move(error)}};
 }
 
-Json Dispatcher::Handle(const Request& request) const {
+std::string Dispatcher::Handle(const Request& request) const {
   const auto method = methods_.find(request.method);
   if (method == methods_.end()) {
     Json error = ErrorJson(app::InternalErrorMessage());
     error["code"] = "unknown-method";
     error["detail"] = "there is no method named " + request.method;
-    return {{"id", request.id}, {"error", std::move(error)}};
+    return Serialize({{"id", request.id}, {"error", std::move(error)}});
   }
   Reply reply = method->second(request.params);
-  if (reply.error) return {{"id", request.id}, {"error", std::move(*reply.error)}};
-  return {{"id", request.id}, {"result", std::move(reply.result)}};
+  if (reply.error) return Serialize({{"id", request.id}, {"error", std::move(*reply.error)}});
+  if (reply.result_text.empty()) {
+    return Serialize({{"id", request.id}, {"result", std::move(reply.result)}});
+  }
+  // The envelope around the text, as Serialize writes it: "id" sorts before "result".
+  std::string text = std::move(reply.result_text);
+  text.insert(0, "{\"id\":" + Serialize(request.id) + ",\"result\":");
+  text += '}';
+  return text;
 }
 
 }  // namespace tw::api

@@ -30,10 +30,17 @@ struct DispatcherConfig {
 struct Reply {
   Json result = Json::object();
   std::optional<Json> error;
+  // The result written as JSON text already (a long list), in place of `result` when not empty.
+  std::string result_text;
 
-  static Reply Ok(Json result = Json::object()) { return Reply{std::move(result), std::nullopt}; }
+  static Reply Ok(Json result = Json::object()) {
+    return Reply{std::move(result), std::nullopt, {}};
+  }
+  static Reply OkText(std::string result_text) {
+    return Reply{nullptr, std::nullopt, std::move(result_text)};
+  }
   static Reply Failed(const app::UserMessage& message) {
-    return Reply{nullptr, ErrorJson(message)};
+    return Reply{nullptr, ErrorJson(message), {}};
   }
   // "invalid-params", with the first problem that `params` recorded.
   static Reply BadParams(const Params& params);
@@ -50,8 +57,8 @@ class Dispatcher {
   void Add(std::string name, Method method);
   bool Has(std::string_view name) const;
 
-  // The reply envelope for a request envelope.
-  Json Handle(const Request& request) const;
+  // The reply envelope for a request envelope, as JSON text.
+  std::string Handle(const Request& request) const;
 
   // The error reply for a request the transport could not even read.
   static Json InvalidRequest(const Json& id, std::string detail);

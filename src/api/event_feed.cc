@@ -21,8 +21,16 @@ EventMessage Message(std::string name, const Json& data) {
   return EventMessage{std::move(name), Serialize(data)};
 }
 
-Json PageChange(std::string_view change, const app::AppEvent& event) {
-  return {{"change", change}, {"page", PageJson(*event.page)}};
+// Written as text: a window that opens is sent every page.
+EventMessage PageChange(std::string_view change, const app::AppEvent& event) {
+  EventMessage message{"page", {}};
+  JsonText json(message.data);
+  json.BeginObject();
+  json.Key("change").String(change);
+  json.Key("page");
+  WritePageJson(json, *event.page);
+  json.EndObject();
+  return message;
 }
 
 }  // namespace
@@ -33,11 +41,11 @@ std::optional<EventMessage> ToEventMessage(const app::AppEvent& event) {
     case EventKind::kLoading:
       return Message("loading", Json::object());
     case EventKind::kPageAdded:
-      return Message("page", PageChange("added", event));
+      return PageChange("added", event);
     case EventKind::kPageRemoved:
-      return Message("page", PageChange("removed", event));
+      return PageChange("removed", event);
     case EventKind::kPageChanged:
-      return Message("page", PageChange("changed", event));
+      return PageChange("changed", event);
     case EventKind::kChecking:
       return Message("checking", {{"running", event.checking}});
     case EventKind::kRequestDone: {

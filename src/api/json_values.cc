@@ -84,25 +84,72 @@ Json TimeJson(FileTime time) {
   return FormatIso8601(time);
 }
 
-Json PageJson(const app::Page& page) {
-  Json error = nullptr;
-  if (page.error) {
-    error = {
-        {"status", page.error->status}, {"code", page.error->code}, {"text", page.error->text}};
+namespace {
+
+void WriteTime(JsonText& json, FileTime time) {
+  if (time.IsZero()) {
+    json.Null();
+  } else {
+    json.String(FormatIso8601(time));
   }
-  return {{"title", page.title},
-          {"address", page.address},
-          {"updated", page.updated},
-          {"pending", page.pending},
-          {"error", std::move(error)},
-          {"updatedTime", TimeJson(page.updated_time)},
-          {"lastModified", TimeJson(page.last_modified)},
-          {"expires", TimeJson(page.expires)},
-          {"smartUpdate", page.smart_update},
-          {"checkCount", page.check_count},
-          {"waitSeconds", page.wait_seconds},
-          {"ignoreLastModified", page.ignore_last_modified},
-          {"ignoreExpires", page.ignore_expires}};
+}
+
+// What one page takes as JSON text, about, so that a list is written without growing its string
+// again and again.
+constexpr size_t kPageJsonSize = 320;
+
+}  // namespace
+
+void WritePageJson(JsonText& json, const app::Page& page) {
+  // Sorted by name, as a JSON value keeps its members, so that the text is what Serialize writes.
+  json.BeginObject();
+  json.Key("address").String(page.address);
+  json.Key("checkCount").Unsigned(page.check_count);
+  json.Key("error");
+  if (page.error) {
+    json.BeginObject();
+    json.Key("code").Unsigned(page.error->code);
+    json.Key("status").Unsigned(page.error->status);
+    json.Key("text").String(page.error->text);
+    json.EndObject();
+  } else {
+    json.Null();
+  }
+  json.Key("expires");
+  WriteTime(json, page.expires);
+  json.Key("ignoreExpires").Bool(page.ignore_expires);
+  json.Key("ignoreLastModified").Bool(page.ignore_last_modified);
+  json.Key("lastModified");
+  WriteTime(json, page.last_modified);
+  json.Key("pending").Bool(page.pending);
+  json.Key("smartUpdate").Bool(page.smart_update);
+  json.Key("title").String(page.title);
+  json.Key("updated").Bool(page.updated);
+  json.Key("updatedTime");
+  WriteTime(json, page.updated_time);
+  json.Key("waitSeconds").Unsigned(page.wait_seconds);
+  json.EndObject();
+}
+
+Json PageJson(const app::Page& page) {
+  std::string text;
+  JsonText json(text);
+  WritePageJson(json, page);
+  return Json::parse(text);
+}
+
+std::string PageListJson(const app::PageList& list) {
+  std::string text;
+  text.reserve(list.folder.size() + (list.pages.size() + 1) * kPageJsonSize);
+  JsonText json(text);
+  json.BeginObject();
+  json.Key("folder").String(list.folder);
+  json.Key("maxTitleLength").Unsigned(list.max_title_length);
+  json.Key("pages").BeginArray();
+  for (const app::Page& page : list.pages) WritePageJson(json, page);
+  json.EndArray();
+  json.EndObject();
+  return text;
 }
 
 Json AddedPageJson(const app::AddedPage& added) {

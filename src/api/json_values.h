@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "api/json_text.h"
 #include "app/application.h"
 
 namespace tw::api {
@@ -31,7 +32,12 @@ struct Request {
 std::optional<Request> ParseRequest(std::string_view text);
 inline constexpr int kMaxJsonDepth = 16;
 
+// A page as JSON text, written without building a JSON value (json_text.h): the page list and
+// the page events carry thousands. PageJson is the same page as a JSON value.
+void WritePageJson(JsonText& json, const app::Page& page);
 Json PageJson(const app::Page& page);
+// The result of pages.list as JSON text: the folder, the longest title and every page.
+std::string PageListJson(const app::PageList& list);
 // A queued add: its request id, the title and address it got, and the placeholder to show.
 Json AddedPageJson(const app::AddedPage& added);
 Json UpdatedPagesJson(const std::vector<app::UpdatedPageRef>& pages);

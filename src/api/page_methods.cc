@@ -17,11 +17,7 @@ void AddPageMethods(Dispatcher& dispatcher, app::Application& app, const Dispatc
   dispatcher.Add("pages.list", [&app](const Json&) {
     app::Outcome<app::PageList> list = app.ListPages();
     if (!list.ok()) return Reply::Failed(list.message());
-    Json pages = Json::array();
-    for (const app::Page& page : list->pages) pages.push_back(PageJson(page));
-    return Reply::Ok({{"pages", std::move(pages)},
-                      {"folder", list->folder},
-                      {"maxTitleLength", list->max_title_length}});
+    return Reply::OkText(PageListJson(*list));
   });
   dispatcher.Add("pages.get", [&app](const Json& json) {
     Params params(json);

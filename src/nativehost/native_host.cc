@@ -45,14 +45,6 @@ api::Json ErrorReply(const api::Json& id, const app::UserMessage& message, std::
   return {{"id", id}, {"error", std::move(error)}};
 }
 
-// The id of a message that is JSON but no request, so that the client can match the error.
-api::Json IdOf(std::string_view text) {
-  const api::Json json = api::Json::parse(text, nullptr, /*allow_exceptions=*/false);
-  if (!json.is_object() || !json.contains("id")) return nullptr;
-  const api::Json& id = json["id"];
-  return id.is_number() || id.is_string() ? id : api::Json(nullptr);
-}
-
 class Host {
  public:
   Host(app::Application& app, ByteChannel& channel, const NativeHostOptions& options)
@@ -102,23 +94,25 @@ class Host {
   }
 
   void Answer(std::string_view text) {
-    std::optional<api::Json> reply;
+    std::optional<std::string> reply;
     try {
       reply = Handle(text);
     } catch (const std::bad_alloc&) {
-      reply = ErrorReply(nullptr, app::NotEnoughMemoryMessage(), "not-enough-memory",
-                         "the request could not be carried out in the memory left");
+      reply = api::Serialize(ErrorReply(nullptr, app::NotEnoughMemoryMessage(), "not-enough-memory",
+                                        "the request could not be carried out in the memory left"));
     } catch (const std::exception& e) {
-      reply = ErrorReply(IdOf(text), app::InternalErrorMessage(), "internal", e.what());
+      reply =
+          api::Serialize(ErrorReply(IdOf(text), app::InternalErrorMessage(), "internal", e.what()));
     }
-    if (reply) (void)Send(ReplyText(*reply));
+    if (reply) (void)Send(ReplyText(std::move(*reply), text));
   }
 
   // The reply to a request; nothing when it has been sent already.
-  std::optional<api::Json> Handle(std::string_view text) {
+  std::optional<std::string> Handle(std::string_view text) {
     const std::optional<api::Request> request = api::ParseRequest(text);
     if (!request) {
-      return api::Dispatcher::InvalidRequest(IdOf(text), "the message is not a request");
+      return api::Serialize(
+          api::Dispatcher::InvalidRequest(IdOf(text), "the message is not a request"));
     }
     if (request->method == kSubscribe) {
       // The reply goes out first; the events follow it on the pump's thread.

@@ -37,15 +37,20 @@ void Note(const std::string& text) {
 
 }  // namespace
 
-std::string ReplyText(const api::Json& reply, size_t max_length) {
-  std::string text = api::Serialize(reply);
-  if (text.size() <= max_length) return text;
+api::Json IdOf(std::string_view message) {
+  const api::Json json = api::Json::parse(message, nullptr, /*allow_exceptions=*/false);
+  if (!json.is_object() || !json.contains("id")) return nullptr;
+  const api::Json& id = json["id"];
+  return id.is_number() || id.is_string() ? id : api::Json(nullptr);
+}
+
+std::string ReplyText(std::string reply, std::string_view request, size_t max_length) {
+  if (reply.size() <= max_length) return reply;
   api::Json error = api::ErrorJson(app::InternalErrorMessage());
   error["code"] = "too-large";
-  error["detail"] = "the reply is " + std::to_string(text.size()) + " bytes, more than the " +
+  error["detail"] = "the reply is " + std::to_string(reply.size()) + " bytes, more than the " +
                     std::to_string(max_length) + " that a browser takes in one message";
-  const api::Json id = reply.contains("id") ? reply["id"] : api::Json(nullptr);
-  return api::Serialize({{"id", id}, {"error", std::move(error)}});
+  return api::Serialize({{"id", IdOf(request)}, {"error", std::move(error)}});
 }
 
 std::vector<std::string> EventTexts(const api::EventMessage& event, size_t max_length) {

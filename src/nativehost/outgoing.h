@@ -22,8 +22,13 @@
 
 namespace tw::nativehost {
 
-// The reply envelope as JSON text, or the too-large error reply in its place.
-std::string ReplyText(const api::Json& reply, size_t max_length = kMaxOutgoing);
+// The id of a message that is JSON but maybe no request, so that the client can match an error
+// reply; null when it has none (or one of another type than number or string).
+api::Json IdOf(std::string_view message);
+
+// The reply envelope text, or in its place the too-large error reply with the id of `request`.
+std::string ReplyText(std::string reply, std::string_view request,
+                      size_t max_length = kMaxOutgoing);
 
 // The event as one or more `{"event", "data"}` messages, each at most `max_length` bytes.
 std::vector<std::string> EventTexts(const api::EventMessage& event,

@@ -33,6 +33,93 @@ TEST(RequestTest, OnlyAnObjectWithAMethodIsARequest) {
   EXPECT_FALSE(ParseRequest(deep + "}"));
 }
 
+// The page list and the page events are written as text, without a JSON value between: the text
+// must be what writing the JSON value of the page gives, byte for byte, whatever the page holds.
+TEST(ValuesTest, PagesAreWrittenAsTheirJsonValueIsSerialized) {
+  app::Page plain;
+  plain.title = "Plain";
+  plain.address = "http://127.0.0.1/a";
+  app::Page odd;
+  odd.title = std::string("Quote \" back\\slash \x01 tab\t line\n caf\xc3\xa9 ") + "bad \xff\xfe";
+  odd.address = "http://127.0.0.1/?q=\"<script>\"";
+  odd.updated = true;
+  odd.pending = true;
+  odd.error = app::PageError{3, 404, "Not \"Found\"\r\n\x7f"};
+  odd.updated_time = FileTime::FromUnixSeconds(1700000000);
+  odd.last_modified = FileTime::FromUnixSeconds(1);
+  odd.expires = FileTime::FromUnixSeconds(4102444800);
+  odd.smart_update = true;
+  odd.ignore_last_modified = true;
+  odd.ignore_expires = true;
+  odd.check_count = 20;
+  odd.wait_seconds = UINT32_MAX;
+
+  // The value as it was built before the text writer: every field, by its name.
+  const auto value_of = [](const app::Page& page) {
+    const auto time = [](FileTime t) {
+      return t.IsZero() ? Json(nullptr) : Json(FormatIso8601(t));
+    };
+    Json error = nullptr;
+    if (page.error) {
+      error = {
+          {"status", page.error->status}, {"code", page.error->code}, {"text", page.error->text}};
+    }
+    return Json{{"title", page.title},
+                {"address", page.address},
+                {"updated", page.updated},
+                {"pending", page.pending},
+                {"error", error},
+                {"updatedTime", time(page.updated_time)},
+                {"lastModified", time(page.last_modified)},
+                {"expires", time(page.expires)},
+                {"smartUpdate", page.smart_update},
+                {"checkCount", page.check_count},
+                {"waitSeconds", page.wait_seconds},
+                {"ignoreLastModified", page.ignore_last_modified},
+                {"ignoreExpires", page.ignore_expires}};
+  };
+  for (const app::Page& page : {plain, odd}) {
+    std::string text;
+    JsonText json(text);
+    WritePageJson(json, page);
+    EXPECT_EQ(text, Serialize(value_of(page))) << page.title;
+    EXPECT_EQ(PageJson(page), Json::parse(Serialize(value_of(page))));
+  }
+  // The bytes that are not UTF-8 are replaced, the others kept.
+  EXPECT_EQ(PageJson(odd)["title"],
+            "Quote \" back\\slash \x01 tab\t line\n caf\xc3\xa9 bad \xef\xbf\xbd\xef\xbf\xbd");
+
+  app::PageList list;
+  list.folder = "/home/u/My \"Pages\"";
+  list.max_title_length = 230;
+  const Json empty = {{"folder", list.folder}, {"maxTitleLength", 230}, {"pages", Json::array()}};
+  EXPECT_EQ(PageListJson(list), Serialize(empty));
+  list.pages = {plain, odd, plain};
+  const Json full = {{"folder", list.folder},
+                     {"maxTitleLength", 230},
+                     {"pages", {value_of(plain), value_of(odd), value_of(plain)}}};
+  EXPECT_EQ(PageListJson(list), Serialize(full));
+}
+
+// A result written as text goes out in the same envelope as any other.
+TEST(ValuesTest, AReplyOfTextHasTheEnvelopeOfAReplyOfValue) {
+  test::Sandbox sandbox;
+  test::ScopedHome home(sandbox);
+  app::Application app;
+  Dispatcher dispatcher(app, {});
+  dispatcher.Add("test.value", [](const Json&) { return Reply::Ok({{"b", 1}, {"a", "x"}}); });
+  dispatcher.Add("test.text", [](const Json&) { return Reply::OkText(R"({"a":"x","b":1})"); });
+  for (const Json& id : {Json(7), Json("r\"1"), Json(nullptr)}) {
+    Request request;
+    request.id = id;
+    request.method = "test.value";
+    const std::string by_value = dispatcher.Handle(request);
+    request.method = "test.text";
+    EXPECT_EQ(dispatcher.Handle(request), by_value);
+    EXPECT_EQ(Json::parse(by_value), (Json{{"id", id}, {"result", {{"a", "x"}, {"b", 1}}}}));
+  }
+}
+
 TEST(ValuesTest, SchedulesAreReadAndWrittenAlike) {
   const Json weekly = {{"repeat", "weekly"}, {"days", {"mon", "sun"}}, {"at", "07:05"}};
   Json params = {{"schedule", weekly}};

@@ -154,8 +154,9 @@ TEST(OutgoingTest, ProposalsKeepWhatFitsAndOtherEventsAreNotSentTooLong) {
 
 TEST(OutgoingTest, ATooLargeReplyBecomesAnErrorWithItsId) {
   const Json reply = {{"id", "r1"}, {"result", {{"text", std::string(2000, 'x')}}}};
-  EXPECT_EQ(ReplyText(reply, 3000), reply.dump());
-  const Json error = Json::parse(ReplyText(reply, 1000));
+  const std::string request = R"({"id": "r1", "method": "pages.list"})";
+  EXPECT_EQ(ReplyText(reply.dump(), request, 3000), reply.dump());
+  const Json error = Json::parse(ReplyText(reply.dump(), request, 1000));
   EXPECT_EQ(error["id"], "r1");
   EXPECT_EQ(error["error"]["code"], "too-large");
   EXPECT_FALSE(error.contains("result"));
