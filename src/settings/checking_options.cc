@@ -14,11 +14,10 @@ constexpr size_t kPathRoomForTitle = kMaxPathLength - 1 - 4 - 1;
 
 const OptionDefinition& Definition(std::string_view name) { return *FindOptionDefinition(name); }
 
-// A number option: its default when missing, clamped to what takes effect.
+// A number option as read everywhere, then as it takes effect (a time-out of 0 is 1 second).
 uint32_t NumberOf(const SettingsKey& key, std::string_view name) {
   const OptionDefinition& definition = Definition(name);
-  Result<uint32_t> value = key.ReadDword(name);
-  return ClampToEffect(definition, value.ok() ? *value : definition.default_value);
+  return ClampToEffect(definition, ReadNumberOption(key, definition));
 }
 
 bool FlagOf(const SettingsKey& key, std::string_view name) {

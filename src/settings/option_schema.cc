@@ -144,6 +144,11 @@ ParsedOption ParseFolder(const OptionDefinition& definition, std::string_view te
 
 std::span<const OptionDefinition> CheckingOptionDefinitions() { return kDefinitions; }
 
+uint32_t ReadNumberOption(const SettingsKey& key, const OptionDefinition& definition) {
+  Result<uint32_t> value = key.ReadDword(definition.name);
+  return std::clamp(value.ok() ? *value : definition.default_value, definition.min, definition.max);
+}
+
 uint32_t ClampToEffect(const OptionDefinition& definition, uint32_t value) {
   return std::clamp(value, std::max(definition.min, definition.least_in_effect), definition.max);
 }

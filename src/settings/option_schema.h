@@ -35,7 +35,11 @@ struct OptionDefinition {
   uint32_t least_in_effect = 0;
 };
 
-// A stored number as the options reader takes it: within least_in_effect (or min) and max.
+// A number option as everyone reads it, the options reader and the settings the UI shows alike:
+// the default when it is missing or of the other type, and a value out of range clamped into
+// min to max (a stored 101 where 100 is the most is 100, never the default).
+uint32_t ReadNumberOption(const SettingsKey& key, const OptionDefinition& definition);
+// A number as the options reader takes it: within least_in_effect (or min) and max.
 uint32_t ClampToEffect(const OptionDefinition& definition, uint32_t value);
 
 // Every checking option, in the order the options reader reads them.

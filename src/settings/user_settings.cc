@@ -88,13 +88,18 @@ std::optional<SettingsValue> InForce(const SettingDefinition& definition, const 
       return SettingsValue::String(std::string(definition.name), *text);
     return std::nullopt;
   }
+  const OptionDefinition* checking = FindOptionDefinition(definition.name);
+  if (checking && checking->kind == OptionKind::kNumber) {
+    // A checking option shows what the options reader takes, in range or not (IntervalValue's
+    // range depends on Interval: any number is read as stored).
+    return SettingsValue::Dword(std::string(definition.name), ReadNumberOption(key, *checking));
+  }
   Result<uint32_t> stored = key.ReadDword(definition.name);
   if (stored.ok() && definition.type == T::kFlag) {
     // A flag is on when it is not 0.
     return SettingsValue::Dword(std::string(definition.name), *stored != 0 ? 1 : 0);
   }
-  const bool in_range = stored.ok() && *stored >= definition.min &&
-                        (*stored <= definition.max || definition.name == option::kIntervalValue);
+  const bool in_range = stored.ok() && *stored >= definition.min && *stored <= definition.max;
   if (in_range) return SettingsValue::Dword(std::string(definition.name), *stored);
   if (!definition.default_value) return std::nullopt;
   return SettingsValue::Dword(std::string(definition.name), *definition.default_value);

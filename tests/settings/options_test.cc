@@ -5,6 +5,7 @@
 
 #include "settings/checking_options.h"
 #include "settings/options_watcher.h"
+#include "settings/user_settings.h"
 #include "support/child_process.h"
 #include "support/sandbox.h"
 
@@ -61,6 +62,47 @@ TEST_F(OptionsTest, ClampsEachValueIntoItsRange) {
     Set(c.name, c.stored);
     EXPECT_EQ(c.read(Read()), c.expected) << c.name << " " << c.stored;
   }
+}
+
+// What the settings show (the options sheet) and what checking uses are one reading of the
+// store: a number out of range is clamped in both, never shown as its default while it is
+// clamped in use.
+TEST_F(OptionsTest, TheSettingsShowANumberOutOfRangeAsCheckingTakesIt) {
+  const auto shown = [this](std::string_view name) -> std::optional<uint32_t> {
+    Result<std::vector<SettingsValue>> values = LoadUserSettings(store_);
+    EXPECT_TRUE(values.ok());
+    for (const SettingsValue& value : values.ok() ? *values : std::vector<SettingsValue>()) {
+      if (value.name == name) return value.dword;
+    }
+    return std::nullopt;
+  };
+  Set(option::kKeepVersions, 101);
+  Set(option::kThreads, 32);
+  Set(option::kNoc, 0x10005);
+  Set(option::kCheckWait, 3600);
+  Set(option::kTimeout, 0);          // in range: shown as stored, taken as 1 second
+  Set(option::kIntervalValue, 500);  // any count is read as stored
+  const CheckingOptions options = Read();
+  EXPECT_EQ(shown(option::kKeepVersions), options.keepVersions);
+  EXPECT_EQ(options.keepVersions, 100u);
+  EXPECT_EQ(shown(option::kThreads), options.threads);
+  EXPECT_EQ(options.threads, 31u);
+  EXPECT_EQ(shown(option::kNoc), 20u);
+  EXPECT_EQ(options.newPage.checkCount, 20u);
+  EXPECT_EQ(shown(option::kCheckWait), 1800u);
+  EXPECT_EQ(options.newPage.waitSeconds, 1800u);
+  EXPECT_EQ(shown(option::kTimeout), 0u);
+  EXPECT_EQ(options.timeoutMs, 1000u);
+  EXPECT_EQ(shown(option::kIntervalValue), 500u);
+  EXPECT_EQ(options.intervalValue, 500u);
+
+  Set(option::kThreads, 0);
+  EXPECT_EQ(shown(option::kThreads), 1u);
+  EXPECT_EQ(Read().threads, 1u);
+  // The other type reads as missing: the default, in both.
+  ASSERT_TRUE(store_.WriteString(OptionsKey(), option::kKeepVersions, "5").ok());
+  EXPECT_EQ(shown(option::kKeepVersions), kDefaultKeptVersions);
+  EXPECT_EQ(Read().keepVersions, kDefaultKeptVersions);
 }
 
 TEST_F(OptionsTest, MissingOrUnreadableValuesTakeTheirDefaults) {
