@@ -36,9 +36,13 @@ FolderMarkers::PassState FolderMarkers::ProbePass() const {
 }
 
 Error FolderMarkers::RequestStop() const {
-  Result<File> crs =
-      File::Open(PathOf(kStopRequest),
-                 OpenOptions{Access::kReadWrite, Share::kReadWrite, Disposition::kOpenAlways});
+  // A page database deletes a request that no pass is there to take, and a delete holds the file
+  // alone for a moment: the file this open has just made, when its watch was quick. The request
+  // is made again once the delete is done.
+  Result<File> crs = RetryWhileInUse([&] {
+    return File::Open(PathOf(kStopRequest),
+                      OpenOptions{Access::kReadWrite, Share::kReadWrite, Disposition::kOpenAlways});
+  });
   if (!crs.ok()) return crs.error();
   return crs->Close();
 }

@@ -54,6 +54,8 @@ class FolderMarkers {
   PassState ProbePass() const;
 
   // --- crs
+  // Made when missing. A request deleted at this moment (no pass took it) is made again, up to
+  // about a second: asking for a stop never fails because a stale request is going.
   Error RequestStop() const;
   bool StopRequested() const;
   // Holds "crs" until the file goes; it is deleted then (the stop has been passed on).

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <future>
 
 #include "platform/file_system.h"
 #include "support/child_process.h"
@@ -66,6 +68,31 @@ TEST_F(FolderMarkersTest, StopRequestsAndTheUsersStopKeepTheirNames) {
   EXPECT_FALSE(markers_.StoppedByUser());
   EXPECT_TRUE(FolderMarkers::IsCheckingMarker("crs"));
   EXPECT_FALSE(FolderMarkers::IsCheckingMarker("err"));
+}
+
+// checking.stop failed now and then with 32: the page database deletes a request that no pass
+// takes, and the delete holds the file alone for a moment, maybe the very moment between the
+// request's making the file and its hold.
+TEST_F(FolderMarkersTest, AStopAskedForWhileAStaleRequestIsDeletedIsMadeAgain) {
+  ASSERT_FALSE(markers_.RequestStop());
+  const std::string crs = JoinPath(folder_, "crs");
+  Result<File> deleting =
+      File::Open(crs, OpenOptions{Access::kRead, Share::kNone, Disposition::kOpenExisting});
+  ASSERT_TRUE(deleting.ok());
+  std::future<Error> asked = std::async(std::launch::async, [&] { return markers_.RequestStop(); });
+  // It waits for the delete rather than failing with 32.
+  EXPECT_EQ(asked.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  ASSERT_FALSE(deleting->Unlink());
+  ASSERT_FALSE(deleting->Close());
+  EXPECT_FALSE(asked.get());
+  EXPECT_TRUE(markers_.StopRequested());
+
+  // A stop asked for while the file is kept from everyone for good is reported, not waited for
+  // for ever.
+  Result<File> kept =
+      File::Open(crs, OpenOptions{Access::kRead, Share::kNone, Disposition::kOpenExisting});
+  ASSERT_TRUE(kept.ok());
+  EXPECT_EQ(markers_.RequestStop().code(), err::kSharingViolation);
 }
 
 }  // namespace
