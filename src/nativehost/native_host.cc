@@ -137,6 +137,7 @@ class Host {
 }  // namespace
 
 int RunNativeHost(app::Application& app, const NativeHostOptions& options) {
+  KeepHeapCompact();
   Result<ByteChannel> channel = ByteChannel::TakeStandardStreams();
   if (!channel.ok()) {
     Say("the browser's port cannot be used: " + app::ErrorSentence(channel.error()));

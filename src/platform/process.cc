@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -152,6 +153,13 @@ std::optional<std::string> Process::ReadOutputLine(std::chrono::milliseconds tim
 }
 
 void IgnoreBrokenPipes() { ::signal(SIGPIPE, SIG_IGN); }
+
+void KeepHeapCompact() {
+  // A fixed threshold also stops glibc from raising it after the first large block is freed.
+  constexpr int kLargeBlock = 128 * 1024;
+  (void)::mallopt(M_ARENA_MAX, 1);
+  (void)::mallopt(M_MMAP_THRESHOLD, kLargeBlock);
+}
 
 Result<ProgramRun> RunProgram(const std::vector<std::string>& argv, std::string_view input,
                               std::chrono::milliseconds timeout) {

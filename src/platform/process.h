@@ -72,6 +72,12 @@ Result<std::string> OwnProgramPath();
 // process; a server calls this once at start.
 void IgnoreBrokenPipes();
 
+// For a process that runs for long (the service, the native host): every thread allocates from
+// one heap, and large blocks come straight from the system, so that what a burst of work frees
+// (the page list of ten thousand pages, a window's first events) goes back instead of staying
+// resident in each server thread's own heap. Call first thing, before any thread starts.
+void KeepHeapCompact();
+
 // Whether the descriptor is a terminal (progress displays are drawn only there).
 bool IsTerminal(int fd);
 

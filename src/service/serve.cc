@@ -59,6 +59,7 @@ int PointToRunningService() {
 }  // namespace
 
 int RunServe(app::Application& app, const ServeOptions& options) {
+  KeepHeapCompact();
   IgnoreBrokenPipes();
   Result<ServiceInstance> instance = ServiceInstance::Claim();
   if (!instance.ok()) {
