@@ -34,6 +34,8 @@ enum class EntryState {
 namespace {
 
 constexpr char kLockBytes[4] = {};
+// How long a check's outcome waits for a page file that another program holds: about 30 s.
+constexpr int kWriteBackAttempts = 30'000 / kInUsePause.count();
 
 // The job state a page starts in: learning for a page never checked, checking for the others.
 JobState FirstStateOf(const PageHeader& header) {
@@ -643,10 +645,11 @@ CheckPass::WriteOutcome CheckPass::WriteBack(CheckJob& job) {
     outcome.kind = WriteOutcome::Kind::kWritten;
     return &page;
   };
-  // A reader holds a page file only while it reads it.
+  // A reader holds a page file only while it reads it, but another program's writer may keep it
+  // for seconds: the outcome is kept until the file is free, unless the pass is told to end.
   Result<FileStamp> stamp =
       RetryWhileInUse([&] { return RevisePage(setup_.folder, page.title, merge); },
-                      {setup_.stop, setup_.interrupt});
+                      {setup_.stop, setup_.interrupt, setup_.stop_checking}, kWriteBackAttempts);
   if (stamp.ok()) {
     outcome.stamp = *stamp;
     return outcome;

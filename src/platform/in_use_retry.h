@@ -22,12 +22,14 @@ Error ErrorOf(const Result<T>& r) {
   return r.error();
 }
 
-// `operation` returns an Error or a Result.
+// `operation` returns an Error or a Result. A caller with something it must not lose (a check's
+// outcome) may wait longer: `attempts` tries in all, each kInUsePause apart.
 template <class Operation>
-auto RetryWhileInUse(Operation operation, std::initializer_list<Waitable*> cancel = {}) {
+auto RetryWhileInUse(Operation operation, std::initializer_list<Waitable*> cancel = {},
+                     int attempts = kInUseAttempts) {
   auto result = operation();
-  for (int attempt = 1;
-       attempt < kInUseAttempts && ErrorOf(result).code() == err::kSharingViolation; ++attempt) {
+  for (int attempt = 1; attempt < attempts && ErrorOf(result).code() == err::kSharingViolation;
+       ++attempt) {
     if (cancel.size() == 0) {
       std::this_thread::sleep_for(kInUsePause);
     } else if (WaitForAny(cancel, kInUsePause).signaled()) {
