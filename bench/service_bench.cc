@@ -75,6 +75,8 @@ class Service {
     PageRecord record;
     record.title = "model";
     record.SetAddress("http://www.example.org/some/page/that/is/watched.html");
+    // Checked pages, as a user's are: only a page never checked is checked as soon as it comes.
+    record.content = "<html><body><p>The page as it was last checked.</p></body></html>";
     if (WritePage(scratch_, record)) std::abort();
     std::ifstream in(PagePath(scratch_, "model"), std::ios::binary);
     model_ = std::string{std::istreambuf_iterator<char>(in), {}};
@@ -82,8 +84,6 @@ class Service {
       std::ofstream out(PagePath(pages_, "Page number " + std::to_string(i)), std::ios::binary);
       out << model_;
     }
-    // Never-checked pages would be checked at once: the user stopped checking.
-    std::ofstream(pages_ + "/daa").flush();
     Start();
   }
 
