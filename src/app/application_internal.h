@@ -162,6 +162,9 @@ class Application::Core final : public NotificationWindows {
   // Whether the notification thread announces what the page database delivers: while a window
   // shows dialogs, or the desktop stands in for one.
   bool Announcing() const TW_REQUIRES(state_mutex_);
+  // Hands the proposals waiting to the notification thread, which tells the desktop of them
+  // while no window can.
+  void AnnounceProposals() TW_REQUIRES(state_mutex_);
   void UpdateMessageSubscription();
   static void OnPageEvent(PageEvent& event, void* context);
   static void OnMessageEvent(PageEvent& event, void* context);

@@ -141,6 +141,14 @@ void Application::Core::AddProposal(ProposedPage page) {
   }
   proposals_.push_back(std::move(page));
   Dispatch(ProposalsEvent(proposals_), kSmartHistoryEvents);
+  AnnounceProposals();
+}
+
+void Application::Core::AnnounceProposals() {
+  if (!notification_thread_ || !desktop_notifications_) return;
+  std::vector<AnnouncedPage> pages;
+  for (const ProposedPage& page : proposals_) pages.push_back({page.title, page.address});
+  (void)notification_thread_->AnnounceProposals(std::move(pages));
 }
 
 std::vector<ProposedPage> Application::Core::Proposals() {
@@ -152,11 +160,13 @@ void Application::Core::SettleProposals(const std::optional<std::vector<std::str
   std::lock_guard lock(state_mutex_);
   if (!addresses) {
     proposals_.clear();
+    AnnounceProposals();
     return;
   }
   std::erase_if(proposals_, [&addresses](const ProposedPage& page) {
     return std::find(addresses->begin(), addresses->end(), page.address) != addresses->end();
   });
+  AnnounceProposals();
   if (proposals_.empty()) return;
   Dispatch(ProposalsEvent(proposals_), kSmartHistoryEvents);
 }

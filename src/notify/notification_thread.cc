@@ -26,6 +26,7 @@ constexpr uint32_t kShowUpdatedPagesMessage = 0x52D;
 constexpr uint32_t kShowErrorsMessage = 0x52E;
 constexpr uint32_t kAnswerMessage = 0x530;
 constexpr uint32_t kWindowsChangedMessage = 0x531;
+constexpr uint32_t kProposalsMessage = 0x532;
 
 constexpr std::string_view kUpdatedPagesTitle = "Updated Pages - Tidewell";
 constexpr std::string_view kUpdatedPagesText =
@@ -36,8 +37,15 @@ constexpr std::string_view kShowAction = "default";
 constexpr std::string_view kShowLabel = "Updated Pages";
 constexpr std::string_view kShowChangesAction = "show-changes";
 constexpr std::string_view kShowChangesLabel = "Show Changes";
+constexpr std::string_view kProposalsTitle = "Smart History - Tidewell";
+constexpr std::string_view kProposalsText =
+    "Tidewell proposes pages to watch, based on your browsing history:";
+constexpr std::string_view kProposalsLabel = "Smart History";
 
 struct PagesPayload : MessagePayload {
+  std::vector<AnnouncedPage> pages;
+};
+struct ProposalsPayload : MessagePayload {
   std::vector<AnnouncedPage> pages;
 };
 struct ErrorsPayload : MessagePayload {
@@ -104,6 +112,9 @@ class NotificationThread::Loop {
       case kWindowsChangedMessage:
         OnWindowsChanged();
         break;
+      case kProposalsMessage:
+        if (auto payload = TakePayload<ProposalsPayload>(message)) OnProposals(payload->pages);
+        break;
       default:
         break;
     }
@@ -150,8 +161,39 @@ class NotificationThread::Loop {
     }
   }
 
-  // A window that came is where the dialog belongs, rather than the desktop.
+  // The pages waiting for the Smart History dialog. The desktop is told while no window can
+  // show them, and only of a list with a page it was not told of before.
+  void OnProposals(const std::vector<AnnouncedPage>& pages) {
+    std::set<std::string> waiting;
+    for (const AnnouncedPage& page : pages) waiting.insert(page.address);
+    const bool any_new = std::any_of(waiting.begin(), waiting.end(), [this](const std::string& a) {
+      return !proposals_told_.contains(a);
+    });
+    proposals_told_ = std::move(waiting);
+    if (pages.empty() || owner_.windows_->HasWindow()) return CloseProposals();
+    if (!any_new) return;
+    DesktopNotification notification;
+    notification.summary = std::string(kProposalsTitle);
+    std::vector<std::string> names;
+    for (const AnnouncedPage& page : pages) {
+      names.push_back(page.title.empty() ? page.address : page.title);
+    }
+    notification.body = Lines(kProposalsText, names);
+    notification.actions = {{std::string(kShowAction), std::string(kProposalsLabel)}};
+    notification.replaces_id = proposals_id_;
+    const std::optional<uint32_t> id = ShowOnDesktop(notification);
+    if (!id) return Failed();
+    proposals_id_ = *id;
+  }
+
+  void CloseProposals() {
+    if (desktop_ && proposals_id_ != 0) (void)desktop_->Close(proposals_id_);
+    proposals_id_ = 0;
+  }
+
+  // A window that came is where the dialogs belong, rather than the desktop.
   void OnWindowsChanged() {
+    if (proposals_id_ != 0 && owner_.windows_->HasWindow()) CloseProposals();
     if (showing_ != Showing::kAwaitingWindow && showing_ != Showing::kUpdatedOnDesktop) return;
     if (!owner_.windows_->HasWindow()) return;
     if (!owner_.windows_->ShowUpdatedPages(dialog_id_, pages_, false)) return;
@@ -189,7 +231,7 @@ class NotificationThread::Loop {
       showing_ = Showing::kUpdatedInWindow;
       return;
     }
-    if (ShowOnDesktop(UpdatedPagesNotification())) {
+    if (ShowDialogOnDesktop(UpdatedPagesNotification())) {
       showing_ = Showing::kUpdatedOnDesktop;
       return;
     }
@@ -208,7 +250,6 @@ class NotificationThread::Loop {
     notification.body = Lines(kErrorsText, errors_);
     // Nothing to answer: the notification says it all, and the next one may follow at once.
     if (!ShowOnDesktop(notification)) Failed();
-    desktop_id_ = 0;
   }
 
   bool IsShowingUpdated() const {
@@ -225,7 +266,7 @@ class NotificationThread::Loop {
     } else if (showing_ == Showing::kUpdatedOnDesktop) {
       DesktopNotification notification = UpdatedPagesNotification();
       notification.replaces_id = desktop_id_;
-      (void)ShowOnDesktop(notification);
+      (void)ShowDialogOnDesktop(notification);
     }
   }
 
@@ -258,25 +299,38 @@ class NotificationThread::Loop {
     return (options.ok() ? options->keepVersions : kDefaultKeptVersions) > 0;
   }
 
-  bool ShowOnDesktop(const DesktopNotification& notification) {
+  // Shows the notification of the dialog being shown (desktop_id_).
+  bool ShowDialogOnDesktop(const DesktopNotification& notification) {
+    const std::optional<uint32_t> id = ShowOnDesktop(notification);
+    if (!id) return false;
+    desktop_id_ = *id;
+    return true;
+  }
+
+  std::optional<uint32_t> ShowOnDesktop(const DesktopNotification& notification) {
     if (!desktop_) {
       Result<DesktopNotifications> connected =
           DesktopNotifications::Connect(std::string(LoadString(str::kCaption)));
-      if (!connected.ok()) return false;
+      if (!connected.ok()) return std::nullopt;
       desktop_ = std::move(*connected);
     }
     Result<uint32_t> id = desktop_->Show(notification);
     if (!id.ok()) {
-      desktop_.reset();  // a bus that went away is connected afresh next time
-      return false;
+      // A bus that went away is connected afresh next time.
+      desktop_.reset();
+      proposals_id_ = 0;
+      return std::nullopt;
     }
-    desktop_id_ = *id;
-    return true;
+    return *id;
   }
 
   void TakeDesktopSignals() {
     if (!desktop_) return;
     for (const NotificationSignal& signal : desktop_->TakeSignals()) {
+      if (signal.id == proposals_id_ && proposals_id_ != 0) {
+        OnProposalsSignal(signal);
+        continue;
+      }
       if (signal.id != desktop_id_ || desktop_id_ == 0) continue;
       if (showing_ != Showing::kUpdatedOnDesktop) continue;
       if (signal.kind == NotificationSignal::Kind::kActionInvoked &&
@@ -302,6 +356,16 @@ class NotificationThread::Loop {
     }
   }
 
+  // The action opens a window on the Smart History dialog; closed, the pages wait for a window
+  // all the same, and are not told of again.
+  void OnProposalsSignal(const NotificationSignal& signal) {
+    proposals_id_ = 0;
+    if (signal.kind != NotificationSignal::Kind::kActionInvoked) return;
+    WindowStart start;
+    start.smart_history = true;
+    if (!owner_.windows_->OpenWindow(start)) Failed();
+  }
+
   Timeout TimeLeft() const {
     const auto left =
         std::chrono::duration_cast<Timeout>(window_deadline_ - std::chrono::steady_clock::now());
@@ -324,6 +388,7 @@ class NotificationThread::Loop {
 
   void Withdraw() {
     if (showing_ == Showing::kUpdatedOnDesktop) CloseDesktopNotification();
+    CloseProposals();
     showing_ = Showing::kNone;
     (void)ntf_.Close();
   }
@@ -350,6 +415,9 @@ class NotificationThread::Loop {
   File ntf_;
   std::optional<DesktopNotifications> desktop_;
   uint32_t desktop_id_ = 0;
+  // The notification of Smart History's proposals, and the addresses it (or a window) was told of.
+  uint32_t proposals_id_ = 0;
+  std::set<std::string> proposals_told_;
   std::chrono::steady_clock::time_point window_deadline_;
 };
 
@@ -373,6 +441,12 @@ bool NotificationThread::AnnounceErrors(std::vector<std::string> errors) {
   auto payload = std::make_unique<ErrorsPayload>();
   payload->errors = std::move(errors);
   return PostThreadMessage(Message{kShowErrorsMessage, 0, std::move(payload)});
+}
+
+bool NotificationThread::AnnounceProposals(std::vector<AnnouncedPage> pages) {
+  auto payload = std::make_unique<ProposalsPayload>();
+  payload->pages = std::move(pages);
+  return PostThreadMessage(Message{kProposalsMessage, 0, std::move(payload)});
 }
 
 bool NotificationThread::Answer(DialogAnswer answer) {

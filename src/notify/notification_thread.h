@@ -12,6 +12,11 @@
 // PageNotify to 0. Errors go to the Errors dialog the same way (or a desktop notification); they
 // are neither sounded nor gated by a setting.
 //
+// Pages that Smart History proposes wait for a window, which shows them in its Smart History
+// dialog. While no window is there, the desktop is told once of the pages waiting (again only
+// when a page joins them); its action opens a window on the dialog. A window that comes withdraws
+// the notification, as does the last proposal settled.
+//
 // The windows are the application's (NotificationWindows): the thread asks them to show a dialog
 // and waits, without blocking anything else, for the answer that the application hands back with
 // Answer().
@@ -68,6 +73,8 @@ class NotificationThread final : public WorkerThread {
   // Post to the thread; false when it does not run.
   bool AnnounceUpdatedPages(std::vector<AnnouncedPage> pages);
   bool AnnounceErrors(std::vector<std::string> errors);
+  // Every page waiting for the Smart History dialog now (none: nothing waits any more).
+  bool AnnounceProposals(std::vector<AnnouncedPage> pages);
   // A window's answer to dialog `id`: it was closed, with the page the user chose and the state of
   // "Do not show this window again" (Updated Pages); `abandoned` when the window went away
   // without answering.

@@ -150,6 +150,7 @@ void HttpService::Route() {
     if (request.has_param(std::string(kShowChangesParameter))) {
       start.show_changes_of = request.get_param_value(std::string(kShowChangesParameter));
     }
+    start.smart_history = request.has_param(std::string(kSmartHistoryParameter));
     response.set_redirect("/" + UiStartQuery(start), kSeeOther);
   });
   server_->Post("/api",

@@ -102,18 +102,30 @@ Result<std::string> RunningServiceAddress(std::chrono::milliseconds timeout) {
   }
 }
 
-std::string OpenAddress(int port, const std::string& secret, const app::WindowStart& start) {
-  std::string address = "http://127.0.0.1:" + std::to_string(port) + "/open?token=" + secret;
+namespace {
+
+// What the window shows first, as parameters of an address: "&name=value" each.
+std::string StartParameters(const app::WindowStart& start) {
+  std::string parameters;
   if (start.show_changes_of) {
-    address +=
+    parameters +=
         "&" + std::string(kShowChangesParameter) + "=" + PercentEncode(*start.show_changes_of);
   }
-  return address;
+  if (start.smart_history) parameters += "&" + std::string(kSmartHistoryParameter) + "=1";
+  return parameters;
+}
+
+}  // namespace
+
+std::string OpenAddress(int port, const std::string& secret, const app::WindowStart& start) {
+  return "http://127.0.0.1:" + std::to_string(port) + "/open?token=" + secret +
+         StartParameters(start);
 }
 
 std::string UiStartQuery(const app::WindowStart& start) {
-  if (!start.show_changes_of) return "";
-  return "?" + std::string(kShowChangesParameter) + "=" + PercentEncode(*start.show_changes_of);
+  std::string query = StartParameters(start);
+  if (!query.empty()) query.front() = '?';
+  return query;
 }
 
 }  // namespace tw::service

@@ -50,8 +50,10 @@ Result<std::string> RunningServiceAddress(std::chrono::milliseconds timeout);
 std::string OpenAddress(int port, const std::string& secret, const app::WindowStart& start = {});
 
 // The query that tells the UI what to show first: "" for the page list alone,
-// "?changes=TITLE" for the Show Changes view of a page. The open address carries it the same way.
+// "?changes=TITLE" for the Show Changes view of a page, "?smartHistory=1" for the Smart History
+// dialog. The open address carries it the same way.
 std::string UiStartQuery(const app::WindowStart& start);
 inline constexpr std::string_view kShowChangesParameter = "changes";
+inline constexpr std::string_view kSmartHistoryParameter = "smartHistory";
 
 }  // namespace tw::service

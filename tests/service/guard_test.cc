@@ -106,6 +106,7 @@ TEST_F(GuardTest, TheOpenedAddressGivesThePageItsCookie) {
   // (The client hands the Location header back decoded.)
   EXPECT_EQ(opened->get_header_value("Location"), "/?changes=Tide & Times?");
   EXPECT_EQ(service::UiStartQuery({"Tide & Times?"}), "?changes=Tide%20%26%20Times%3F");
+  EXPECT_EQ(service::UiStartQuery({std::nullopt, true}), "?smartHistory=1");
 
   // What the page then sends: the cookie, and its own Origin on every call.
   const httplib::Headers page = {{"Cookie", "other=1; " + name + "=" + service_.secret()},

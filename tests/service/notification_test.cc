@@ -8,8 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "browser/browser_fixtures.h"
 #include "cli/run_tidewell.h"
 #include "pagedb/error_log.h"
+#include "platform/file_system.h"
 #include "platform/settings_store.h"
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
@@ -281,6 +283,82 @@ TEST_F(DesktopNotificationTest, WithNoVersionsKeptThereAreNoChangesToOffer) {
   const std::optional<std::string> told = notifications.ReadLine(std::chrono::seconds(20));
   ASSERT_TRUE(told);
   EXPECT_TRUE(told->ends_with("|default,Updated Pages")) << *told;
+}
+
+// Smart History's proposals while no window is there to show them.
+class ProposalNotificationTest : public DesktopNotificationTest {
+ protected:
+  ProposalNotificationTest() {
+    const std::string firefox = home_.home() + "/.mozilla/firefox";
+    EXPECT_TRUE(CreateDirectories(firefox + "/p").ok());
+    WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
+    BrowserDatabase places(firefox + "/p/places.sqlite", BrowserSchema::kFirefoxPlaces);
+    const FileTime now = Now();
+    for (const char* path : {"/often", "/daily", "/weekly"}) {
+      const int64_t place = places.AddFirefoxPage(server_.Url(path), path + 1);
+      // Visited on three days: frequently visited; /weekly only once.
+      const int days = std::string_view(path) == "/weekly" ? 1 : 3;
+      for (int day = 1; day <= days; ++day) {
+        places.AddFirefoxVisit(place, AddSeconds(now, -day * 86400.0));
+      }
+    }
+  }
+  void Navigate(ServiceProcess& service, const char* path, const char* title) {
+    service.Call("smartHistory.navigated", {{"address", server_.Url(path)}, {"title", title}});
+  }
+  static constexpr std::string_view kTold =
+      " Smart History - Tidewell|Tidewell proposes pages to watch, based on your browsing "
+      "history:";
+};
+
+TEST_F(ProposalNotificationTest, TheDesktopIsToldOnceOfThePagesWaitingUntilAWindowComes) {
+  ChildProcess notifications = StartServer({});
+  ServiceProcess service;
+  Navigate(service, "/weekly", "Weekly");  // not frequently visited: nothing to tell
+  Navigate(service, "/often", "Often");
+  std::optional<std::string> told = notifications.ReadLine(std::chrono::seconds(20));
+  ASSERT_TRUE(told);
+  EXPECT_EQ(*told, "notify 1" + std::string(kTold) + "\\nOften|default,Smart History");
+
+  // The same pages waiting are not told of again; a page that joins them is, in the same place.
+  service.Call("smartHistory.answer", {{"checked", Json::array()}, {"shown", Json::array()}});
+  Navigate(service, "/daily", "Daily");
+  told = notifications.ReadLine(std::chrono::seconds(20));
+  ASSERT_TRUE(told);
+  EXPECT_EQ(*told, "notify 1" + std::string(kTold) + "\\nOften\\nDaily|default,Smart History");
+
+  // A window that comes shows the dialog itself: the notification goes.
+  EventStream window(service.port(), service.secret());
+  EXPECT_EQ(notifications.ReadLine(std::chrono::seconds(20)), "close 1");
+  EXPECT_EQ(service.Call("smartHistory.state")["proposals"].size(), 2u);
+}
+
+TEST_F(ProposalNotificationTest, ItsActionOpensAWindowOnTheSmartHistoryDialog) {
+  ChildProcess notifications = StartServer({"--invoke", "default"});
+  ServiceProcess service;
+  Navigate(service, "/often", "Often");
+  const std::optional<std::string> told = notifications.ReadLine(std::chrono::seconds(20));
+  ASSERT_TRUE(told);
+  EXPECT_TRUE(told->ends_with("|default,Smart History")) << *told;
+  ASSERT_TRUE(WaitFor([&] { return !ReadFileBytes(opened_).empty(); }));
+  EXPECT_EQ(ReadFileBytes(opened_), service.address() + "&smartHistory=1\n");
+  // That address leads on to the UI with the same request.
+  httplib::Client client = service.Client();
+  httplib::Result opened =
+      client.Get(service.address().substr(service.origin().size()) + "&smartHistory=1");
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(opened->status, 303);
+  EXPECT_EQ(opened->get_header_value("Location"), "/?smartHistory=1");
+}
+
+TEST_F(ProposalNotificationTest, WithAWindowThereTheDesktopIsNotTold) {
+  ChildProcess notifications = StartServer({});
+  ServiceProcess service;
+  EventStream window(service.port(), service.secret());
+  ASSERT_TRUE(window.WaitFor("checking"));
+  Navigate(service, "/often", "Often");
+  ASSERT_TRUE(window.WaitFor("proposals"));
+  EXPECT_FALSE(notifications.ReadLine(std::chrono::seconds(1)));
 }
 
 }  // namespace

@@ -95,7 +95,9 @@ export class Controller {
     });
     void this.showStartView();
     await Promise.all([this.loadSettings(), this.loadInfo()]);
-    await this.loadProposals();
+    // Every window shows the pages that wait for the Smart History dialog; one opened for them
+    // has shown them first.
+    if (!this.host.start?.smartHistory) await this.loadProposals();
   }
 
   stop() {
@@ -125,8 +127,14 @@ export class Controller {
     }
   }
 
-  // A window opened on a page's changes shows them once the page list has arrived.
+  // A window opened on a page's changes shows them once the page list has arrived; one opened on
+  // the Smart History dialog shows it at once.
   private async showStartView() {
+    if (this.host.start?.smartHistory) {
+      // Without waiting for the first-start wizard; the dialog shows the mode from the settings.
+      await this.loadSettings();
+      await this.loadProposals();
+    }
     const title = this.host.start?.showChangesOf;
     if (!title) return;
     await this.store.whenListed();

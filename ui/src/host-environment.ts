@@ -18,18 +18,22 @@ export interface HostEnvironment {
 
 export interface WindowStart {
   showChangesOf?: string; // the title of the page
+  smartHistory?: boolean; // the Smart History dialog with the pages waiting for it
 }
 
-// The service opens the window at "/?changes=TITLE" to show that page's changes first.
+// The service opens the window at "/?changes=TITLE" to show that page's changes first, and at
+// "/?smartHistory=1" for the pages Smart History proposes.
 const kShowChangesParameter = 'changes';
+const kSmartHistoryParameter = 'smartHistory';
 
 // What the tab's address asks the window to show first. The address then loses its query, so
 // that reloading the tab shows the page list alone.
 export function takeWindowStart(): WindowStart {
   const query = new URLSearchParams(window.location.search);
   const title = query.get(kShowChangesParameter);
+  const smartHistory = query.has(kSmartHistoryParameter);
   if (window.location.search) window.history.replaceState(null, '', window.location.pathname);
-  return title ? { showChangesOf: title } : {};
+  return { ...(title ? { showChangesOf: title } : {}), ...(smartHistory ? { smartHistory } : {}) };
 }
 
 export class BrowserTabHost implements HostEnvironment {
