@@ -118,24 +118,6 @@ std::optional<app::ImportSource> SourceFromJson(Params& params) {
   return std::nullopt;
 }
 
-std::vector<std::string> StringsFromJson(std::string_view name, Params& params) {
-  std::vector<std::string> strings;
-  const Json* list = params.Raw(name);
-  if (!list) return strings;
-  if (!list->is_array()) {
-    params.Fail("params." + std::string(name) + " must be an array of texts");
-    return strings;
-  }
-  for (const Json& item : *list) {
-    if (!item.is_string()) {
-      params.Fail("params." + std::string(name) + " must be an array of texts");
-      break;
-    }
-    strings.push_back(item.get<std::string>());
-  }
-  return strings;
-}
-
 std::vector<uint32_t> IdsFromJson(std::string_view name, Params& params) {
   std::vector<uint32_t> ids;
   const Json* list = params.Raw(name);
@@ -260,20 +242,25 @@ void AddHistoryMethods(Dispatcher& dispatcher, app::Application& app) {
     Params params(json);
     const std::optional<app::ImportSource> source = SourceFromJson(params);
     app::AddedFavorites added;
-    added.shortcut_folders = StringsFromJson("shortcutFolders", params);
-    added.bookmark_files = StringsFromJson("bookmarkFiles", params);
+    added.shortcut_folders =
+        params.OptionalStrings("shortcutFolders").value_or(std::vector<std::string>{});
+    added.bookmark_files =
+        params.OptionalStrings("bookmarkFiles").value_or(std::vector<std::string>{});
     if (params.problem()) return Reply::BadParams(params);
-    const app::ImportTree tree = app.FillImportTree(*source, added);
-    Json reply = {{"tree", EntryJson(tree.root)}};
-    if (tree.fill_error) reply["error"] = ErrorJson(app::StringMessage(*tree.fill_error));
+    const app::FilledImportTree filled = app.FillImportTree(*source, added);
+    Json reply = {{"token", filled.token}, {"tree", EntryJson(filled.tree.root)}};
+    if (filled.tree.fill_error) {
+      reply["error"] = ErrorJson(app::StringMessage(*filled.tree.fill_error));
+    }
     return Reply::Ok(std::move(reply));
   });
   dispatcher.Add("import.add", [&app](const Json& json) {
     Params params(json);
-    const std::optional<app::ImportSource> source = SourceFromJson(params);
+    const int64_t token = params.Integer("token");
     const std::vector<uint32_t> checked = IdsFromJson("checked", params);
     if (params.problem()) return Reply::BadParams(params);
-    app::Outcome<app::ImportAddResult> result = app.AddImportEntries(*source, checked);
+    app::Outcome<app::ImportAddResult> result =
+        app.AddImportEntries(static_cast<uint64_t>(token), checked);
     if (!result.ok()) return Reply::Failed(result.message());
     Json reply = {{"tree", EntryJson(result->tree.root)}, {"added", result->added}};
     if (result->error) reply["error"] = ErrorJson(*result->error);

@@ -330,6 +330,24 @@ int64_t Params::Integer(std::string_view name) {
 
 const Json* Params::Raw(std::string_view name) { return Find(name, false); }
 
+std::optional<std::vector<std::string>> Params::OptionalStrings(std::string_view name) {
+  const Json* list = Find(name, false);
+  if (!list) return std::nullopt;
+  std::vector<std::string> strings;
+  if (!list->is_array()) {
+    Fail("params." + std::string(name) + " must be an array of texts");
+    return strings;
+  }
+  for (const Json& item : *list) {
+    if (!item.is_string()) {
+      Fail("params." + std::string(name) + " must be an array of texts");
+      break;
+    }
+    strings.push_back(item.get<std::string>());
+  }
+  return strings;
+}
+
 Json Params::Id(std::string_view name) {
   const Json* value = Find(name, true);
   if (!value) return nullptr;

@@ -63,6 +63,8 @@ class Params {
   std::optional<bool> OptionalBool(std::string_view name);
   int64_t Integer(std::string_view name);
   std::optional<int64_t> OptionalInteger(std::string_view name);
+  // A list of texts; nothing when the field is missing.
+  std::optional<std::vector<std::string>> OptionalStrings(std::string_view name);
   const Json* Raw(std::string_view name);  // nullptr when missing or null
   // The value of a field that exists, as an id (number or string), or null.
   Json Id(std::string_view name);

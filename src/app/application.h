@@ -222,13 +222,15 @@ class Application {
   // --- Import ----------------------------------------------------------------------------------
 
   // Fills the Favorites or History tree afresh (the Favorites one with `added` beside the
-  // browsers' bookmarks) and keeps it for AddImportEntries. A tree that could not be filled whole
-  // carries the message to show in its fill_error.
-  ImportTree FillImportTree(ImportSource source, const AddedFavorites& added = {});
-  // Checks exactly the entries `checked` names in the kept tree, then adds the checked ones as
-  // the Add Page dialog adds; entries added before stay added.
-  Outcome<ImportAddResult> AddImportEntries(ImportSource source,
-                                            const std::vector<uint32_t>& checked);
+  // browsers' bookmarks) and keeps it for AddImportEntries under the token it returns; the
+  // latest kKeptImportTrees fills are kept. A tree that could not be filled whole carries the
+  // message to show in its fill_error.
+  static constexpr size_t kKeptImportTrees = 16;
+  FilledImportTree FillImportTree(ImportSource source, const AddedFavorites& added = {});
+  // Checks exactly the entries `checked` names in the tree kept under `token`, then adds the
+  // checked ones as the Add Page dialog adds; entries added before stay added. An internal error
+  // when no tree is kept under the token (never filled, or long forgotten).
+  Outcome<ImportAddResult> AddImportEntries(uint64_t token, const std::vector<uint32_t>& checked);
 
   // --- One-shot operations of the command line -------------------------------------------------
 
@@ -279,7 +281,7 @@ class Application {
   // --- Folders --------------------------------------------------------------------------------
 
   // The folders inside `path` (empty: the page folder, else the home folder).
-  Outcome<FolderListing> ListFolders(const std::string& path);
+  Outcome<FolderListing> ListFolders(const FolderQuery& query);
 
   // --- Notification ---------------------------------------------------------------------------
 

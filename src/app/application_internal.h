@@ -111,10 +111,10 @@ class Application::Core final : public NotificationWindows {
   // Settles the proposals at `addresses` (all without); those left are proposed again.
   void SettleProposals(const std::optional<std::vector<std::string>>& addresses);
 
-  // The import trees last filled, for their add walks.
+  // The import trees last filled, by their tokens, for their add walks.
   std::mutex import_mutex;
-  std::optional<ImportTree> favorites_tree TW_GUARDED_BY(import_mutex);
-  std::optional<ImportTree> history_tree TW_GUARDED_BY(import_mutex);
+  std::map<uint64_t, ImportTree> import_trees TW_GUARDED_BY(import_mutex);
+  uint64_t next_import_token TW_GUARDED_BY(import_mutex) = 1;
 
   // The user settings in force, PDB filled in with the page folder in use.
   Result<std::vector<SettingsValue>> SettingsInForce();

@@ -1,7 +1,10 @@
 // The facade's user settings, run on startup, the offline schedule and the folder picker.
+#include <algorithm>
+
 #include "app/application.h"
 #include "app/application_internal.h"
 #include "app/messages.h"
+#include "foundation/ascii.h"
 #include "platform/autostart.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
@@ -187,11 +190,22 @@ Outcome<Done> Application::SetOfflineSchedule(const std::optional<OfflineSchedul
 
 // --- Folders -----------------------------------------------------------------------------------
 
-Outcome<FolderListing> Application::ListFolders(const std::string& path_in) {
-  std::string path = path_in;
+namespace {
+
+bool EndsInOneOf(std::string_view name, const std::vector<std::string>& suffixes) {
+  return std::any_of(suffixes.begin(), suffixes.end(), [name](const std::string& suffix) {
+    return name.size() >= suffix.size() &&
+           EqualsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
+  });
+}
+
+}  // namespace
+
+Outcome<FolderListing> Application::ListFolders(const FolderQuery& query) {
+  std::string path = query.path;
   if (path.empty()) {
     Result<std::string> folder = core_->PageFolder();
-    if (folder.ok() && PathExists(*folder)) {
+    if (!query.file_suffixes && folder.ok() && PathExists(*folder)) {
       path = *folder;
     } else {
       Result<std::string> home = HomeDir();
@@ -201,12 +215,18 @@ Outcome<FolderListing> Application::ListFolders(const std::string& path_in) {
   }
   Result<std::string> real = RealPath(path);
   if (!real.ok()) return InternalErrorMessage(real.error());
-  Result<std::vector<std::string>> folders = ListSubfolders(*real);
-  if (!folders.ok()) return InternalErrorMessage(folders.error());
+  Result<VisibleEntries> entries = ListVisibleEntries(*real);
+  if (!entries.ok()) return InternalErrorMessage(entries.error());
   FolderListing listing;
   listing.path = *real;
   if (*real != "/") listing.parent = FolderOf(*real);
-  listing.folders = std::move(*folders);
+  listing.folders = std::move(entries->folders);
+  if (query.file_suffixes) {
+    listing.files.emplace();
+    for (std::string& name : entries->files) {
+      if (EndsInOneOf(name, *query.file_suffixes)) listing.files->push_back(std::move(name));
+    }
+  }
   return listing;
 }
 

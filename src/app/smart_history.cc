@@ -295,40 +295,46 @@ Application::Detection Application::StartDetection(DetectionHandler report) {
 
 // --- Import ------------------------------------------------------------------------------------
 
-ImportTree Application::FillImportTree(ImportSource source, const AddedFavorites& added) {
+FilledImportTree Application::FillImportTree(ImportSource source, const AddedFavorites& added) {
   const std::vector<std::string> pages = PageAddresses(*this);
-  ImportTree tree = source == ImportSource::kFavorites ? FillFavoritesTree(added, pages)
-                                                       : FillHistoryTree(pages, Now());
+  FilledImportTree filled;
+  filled.tree = source == ImportSource::kFavorites ? FillFavoritesTree(added, pages)
+                                                   : FillHistoryTree(pages, Now());
   std::lock_guard lock(core_->import_mutex);
-  (source == ImportSource::kFavorites ? core_->favorites_tree : core_->history_tree) = tree;
-  return tree;
+  filled.token = core_->next_import_token++;
+  core_->import_trees[filled.token] = filled.tree;
+  // A wizard closed leaves its tree behind: the oldest are let go.
+  while (core_->import_trees.size() > kKeptImportTrees) {
+    core_->import_trees.erase(core_->import_trees.begin());
+  }
+  return filled;
 }
 
-Outcome<ImportAddResult> Application::AddImportEntries(ImportSource source,
+Outcome<ImportAddResult> Application::AddImportEntries(uint64_t token,
                                                        const std::vector<uint32_t>& checked) {
   std::lock_guard lock(core_->import_mutex);
-  std::optional<ImportTree>& kept =
-      source == ImportSource::kFavorites ? core_->favorites_tree : core_->history_tree;
-  if (!kept) return InternalErrorMessage();
+  const auto found = core_->import_trees.find(token);
+  if (found == core_->import_trees.end()) return InternalErrorMessage();
+  ImportTree& kept = found->second;
   const std::set<uint32_t> wanted(checked.begin(), checked.end());
   std::vector<uint32_t> ids;
   const std::function<void(const ImportEntry&)> collect = [&](const ImportEntry& entry) {
     ids.push_back(entry.id);
     for (const ImportEntry& child : entry.children) collect(child);
   };
-  collect(kept->root);
-  for (uint32_t id : ids) (void)kept->SetChecked(id, wanted.contains(id));
+  collect(kept.root);
+  for (uint32_t id : ids) (void)kept.SetChecked(id, wanted.contains(id));
 
   ImportAddResult result;
   const AddWalkResult walk =
-      AddCheckedEntries(*kept, [&](const std::string& title, const std::string& address) {
+      AddCheckedEntries(kept, [&](const std::string& title, const std::string& address) {
         Outcome<AddedPage> added = AddPage(NewPage{title, address});
         if (!added.ok()) result.add_error = added.message();
         return added.ok();
       });
   result.added = walk.added;
   if (walk.failure) result.error = StringMessage(*walk.failure);
-  result.tree = *kept;
+  result.tree = kept;
   return result;
 }
 

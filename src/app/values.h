@@ -340,6 +340,13 @@ struct ProposalResult {
   std::vector<ProposedPage> remaining;
 };
 
+// A tree filled for one Import wizard (or Page Setup Wizard), and the token that names it to
+// AddImportEntries: each fill is kept apart, so that windows importing at once never mix entries.
+struct FilledImportTree {
+  uint64_t token = 0;
+  ImportTree tree;
+};
+
 // What came of adding the checked entries of an import tree: the tree with its new states, how
 // many were added, and when an add failed, its own message and the tree's (129 or 132).
 struct ImportAddResult {
@@ -370,6 +377,16 @@ struct FolderListing {
   std::string path;                   // absolute, links resolved
   std::optional<std::string> parent;  // none at the root
   std::vector<std::string> folders;   // without hidden ones, sorted
+  // The files a file picker offers (FolderQuery::file_suffixes), sorted; none for a folder picker.
+  std::optional<std::vector<std::string>> files;
+};
+
+// What a picker asks to see of a folder. Without a path: the page folder when it exists, else the
+// home folder; a file picker starts at the home folder.
+struct FolderQuery {
+  std::string path;
+  // A file picker: the files whose names end in one of these, compared without case ("" for any).
+  std::optional<std::vector<std::string>> file_suffixes;
 };
 
 }  // namespace tw::app

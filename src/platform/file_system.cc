@@ -94,19 +94,27 @@ Result<std::vector<FoundFile>> ListFiles(
   return found;
 }
 
-Result<std::vector<std::string>> ListSubfolders(const std::string& folder) {
-  std::vector<std::string> names;
+Result<VisibleEntries> ListVisibleEntries(const std::string& folder) {
+  VisibleEntries entries;
   Error e = ForEachFolderEntry(folder, [&](int dir_fd, const dirent& entry) {
     if (entry.d_name[0] == '.') return Error();
     struct stat st {};
     // A link to a folder is a folder to the one who picks.
-    if (::fstatat(dir_fd, entry.d_name, &st, 0) != 0 || !S_ISDIR(st.st_mode)) return Error();
-    names.emplace_back(entry.d_name);
+    if (::fstatat(dir_fd, entry.d_name, &st, 0) != 0) return Error();
+    if (S_ISDIR(st.st_mode)) entries.folders.emplace_back(entry.d_name);
+    if (S_ISREG(st.st_mode)) entries.files.emplace_back(entry.d_name);
     return Error();
   });
   if (e) return e;
-  std::sort(names.begin(), names.end());
-  return names;
+  std::sort(entries.folders.begin(), entries.folders.end());
+  std::sort(entries.files.begin(), entries.files.end());
+  return entries;
+}
+
+Result<std::vector<std::string>> ListSubfolders(const std::string& folder) {
+  Result<VisibleEntries> entries = ListVisibleEntries(folder);
+  if (!entries.ok()) return entries.error();
+  return std::move(entries->folders);
 }
 
 Error RemoveEmptyFolder(const std::string& path) {

@@ -42,7 +42,14 @@ enum class Listing { kSkip, kNameOnly, kWithDetails };
 Result<std::vector<FoundFile>> ListFiles(
     const std::string& folder, const std::function<Listing(std::string_view name)>& choose);
 
-// The names of the folders inside a folder, hidden ones (starting with ".") left out, sorted.
+// What a person picks from in a folder: the names of its folders (a link to a folder counts as
+// one) and of its regular files, hidden ones (starting with ".") left out, each list sorted.
+struct VisibleEntries {
+  std::vector<std::string> folders;
+  std::vector<std::string> files;
+};
+Result<VisibleEntries> ListVisibleEntries(const std::string& folder);
+// The folders alone of ListVisibleEntries.
 Result<std::vector<std::string>> ListSubfolders(const std::string& folder);
 
 // Deletes a file; fails with 32 while anyone has it open.

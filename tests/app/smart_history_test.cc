@@ -188,14 +188,15 @@ TEST_F(SmartHistoryAppTest, ImportAddsTheCheckedFavoritesOnce) {
   ASSERT_FALSE(CreatePageFile(folder(), "News", existing));
   ASSERT_TRUE(heard.HasPage("News"));
 
-  const ImportTree tree = app_.FillImportTree(ImportSource::kFavorites);
+  const FilledImportTree filled = app_.FillImportTree(ImportSource::kFavorites);
+  const ImportTree& tree = filled.tree;
   EXPECT_FALSE(tree.fill_error);
   // Favorites / Firefox / Bookmarks Menu, Bookmarks Toolbar / Mail, News ...
   const ImportEntry& toolbar = tree.root.children.at(0).children.at(1);
   ASSERT_EQ(toolbar.children.size(), 2u);
   const uint32_t mail = toolbar.children[0].id;
   const uint32_t news = toolbar.children[1].id;
-  Outcome<ImportAddResult> result = app_.AddImportEntries(ImportSource::kFavorites, {mail, news});
+  Outcome<ImportAddResult> result = app_.AddImportEntries(filled.token, {mail, news});
   ASSERT_TRUE(result.ok());
   // "News" is taken: Mail is added, and the walk ends at News with both messages.
   EXPECT_EQ(result->added, 1u);
@@ -205,14 +206,21 @@ TEST_F(SmartHistoryAppTest, ImportAddsTheCheckedFavoritesOnce) {
   EXPECT_EQ(result->error->text, LoadString(str::kFavoritesAddError));
   EXPECT_TRUE(heard.HasPage("Mail"));
   // Back and on again: Mail is not added twice.
-  result = app_.AddImportEntries(ImportSource::kFavorites, {mail});
+  result = app_.AddImportEntries(filled.token, {mail});
   ASSERT_TRUE(result.ok());
   EXPECT_EQ(result->added, 0u);
   EXPECT_FALSE(result->error);
 
-  const ImportTree history = app_.FillImportTree(ImportSource::kHistory);
-  EXPECT_EQ(history.root.text, "History");
-  EXPECT_FALSE(history.root.children.empty());
+  const FilledImportTree history = app_.FillImportTree(ImportSource::kHistory);
+  EXPECT_NE(history.token, filled.token);
+  EXPECT_EQ(history.tree.root.text, "History");
+  EXPECT_FALSE(history.tree.root.children.empty());
+  // A token never given, or of a fill long gone, names no tree.
+  EXPECT_FALSE(app_.AddImportEntries(history.token + 1, {}).ok());
+  for (size_t i = 0; i < Application::kKeptImportTrees; ++i) {
+    (void)app_.FillImportTree(ImportSource::kHistory);
+  }
+  EXPECT_FALSE(app_.AddImportEntries(filled.token, {mail}).ok());
 }
 
 }  // namespace

@@ -227,6 +227,29 @@ TEST_F(ApiTest, TheFolderPickerListsFolders) {
   EXPECT_TRUE(service_.Call("folders.list", {{"path", "/"}})["parent"].is_null());
   EXPECT_EQ(service_.CallError("folders.list", {{"path", sandbox_.Sub("none")}})["code"],
             "internal");
+  EXPECT_FALSE(listing.contains("files"));  // a folder picker sees folders alone
+}
+
+TEST_F(ApiTest, TheFilePickerListsFilesOfTheKindsAsked) {
+  (void)CreateDirectories(sandbox_.Sub("pick/sub"));
+  WriteFileBytes(sandbox_.Sub("pick/marks.html"), "x");
+  WriteFileBytes(sandbox_.Sub("pick/Old.HTM"), "x");
+  WriteFileBytes(sandbox_.Sub("pick/notes.txt"), "x");
+  WriteFileBytes(sandbox_.Sub("pick/.hidden.html"), "x");
+  const Json listing = service_.Call(
+      "folders.list",
+      {{"path", sandbox_.Sub("pick")}, {"fileSuffixes", Json::array({".html", ".htm"})}});
+  EXPECT_EQ(listing["folders"], (Json{"sub"}));
+  EXPECT_EQ(listing["files"], (Json{"Old.HTM", "marks.html"}));
+  const Json any =
+      service_.Call("folders.list", {{"path", sandbox_.Sub("pick")}, {"fileSuffixes", {""}}});
+  EXPECT_EQ(any["files"], (Json{"Old.HTM", "marks.html", "notes.txt"}));
+  // Without a path a file picker starts at home, not in the page folder.
+  const Json home = service_.Call("folders.list", {{"fileSuffixes", Json::array()}});
+  EXPECT_EQ(home["path"], *RealPath(home_.home()));
+  EXPECT_EQ(home["files"], Json::array());
+  EXPECT_EQ(service_.CallError("folders.list", {{"fileSuffixes", "html"}})["code"],
+            "invalid-params");
 }
 
 }  // namespace

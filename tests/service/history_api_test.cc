@@ -3,6 +3,10 @@
 // pages that get added.
 #include <gtest/gtest.h>
 
+#include <latch>
+#include <mutex>
+#include <thread>
+
 #include "browser/browser_fixtures.h"
 #include "cli/run_tidewell.h"
 #include "platform/file_system.h"
@@ -220,7 +224,7 @@ TEST_F(HistoryApiTest, ImportAddsTheCheckedFavoritesOnceAndSaysWhyOneFailed) {
 
   Json added = service_->Call(
       "import.add",
-      {{"source", "favorites"}, {"checked", Json::array({(*mail)["id"], (*news)["id"]})}});
+      {{"token", fill["token"]}, {"checked", Json::array({(*mail)["id"], (*news)["id"]})}});
   EXPECT_EQ(added["added"], 1);
   EXPECT_EQ(added["addError"]["message"], "A page with this title already exists.");
   EXPECT_EQ(added["error"]["message"],
@@ -231,7 +235,7 @@ TEST_F(HistoryApiTest, ImportAddsTheCheckedFavoritesOnceAndSaysWhyOneFailed) {
   EXPECT_TRUE(events.WaitFor("page", [](const Json& d) { return d["page"]["title"] == "Mail"; }));
   // Back and on again: Mail is not added twice.
   added = service_->Call("import.add",
-                         {{"source", "favorites"}, {"checked", Json::array({(*mail)["id"]})}});
+                         {{"token", fill["token"]}, {"checked", Json::array({(*mail)["id"]})}});
   EXPECT_EQ(added["added"], 0);
   EXPECT_FALSE(added.contains("error"));
 
@@ -256,8 +260,78 @@ TEST_F(HistoryApiTest, ImportAddsTheCheckedFavoritesOnceAndSaysWhyOneFailed) {
   EXPECT_TRUE(Find(unreadable["tree"], "Mail"));
 
   EXPECT_EQ(service_->CallError("import.fill", {{"source", "cookies"}})["code"], "invalid-params");
-  EXPECT_EQ(service_->CallError("import.add", {{"source", "history"}, {"checked", "all"}})["code"],
+  EXPECT_EQ(
+      service_->CallError("import.add", {{"token", fill["token"]}, {"checked", "all"}})["code"],
+      "invalid-params");
+  EXPECT_EQ(service_->CallError("import.add", {{"checked", Json::array()}})["code"],
             "invalid-params");
+  EXPECT_EQ(service_->CallError("import.add", {{"token", 999}, {"checked", Json::array()}})["code"],
+            "internal");
+}
+
+// Two windows import at once, each from a tree of its own: the ids of one tree never reach into
+// the other's, however the fills and adds interleave.
+TEST_F(HistoryApiTest, TwoWindowsImportingAtOnceEachAddFromTheirOwnTree) {
+  const auto shortcuts = [&](const std::string& folder, const std::string& title) {
+    WriteFileBytes(sandbox_.Sub(folder, true) + "/" + title + ".url",
+                   "[InternetShortcut]\nURL=" + server_.Url("/" + title) + "\n");
+    server_.Serve("/" + title, 200, "<html><body>x</body></html>");
+    return Json{{"source", "favorites"}, {"shortcutFolders", {sandbox_.Sub(folder)}}};
+  };
+  service_.emplace();
+  EventStream events(service_->port(), service_->secret());
+  const auto added = [&](const std::string& title) {
+    return events.WaitFor("page", [&](const Json& d) { return d["page"]["title"] == title; })
+        .has_value();
+  };
+
+  // The first fills with a folder of shortcuts, the second without; the first then adds from the
+  // end of its tree, where the second's has nothing.
+  const Json first = service_->Call("import.fill", shortcuts("first", "Harbour"));
+  const Json second = service_->Call("import.fill", {{"source", "favorites"}});
+  ASSERT_NE(first["token"], second["token"]);
+  const Json* harbour = Find(first["tree"], "Harbour");
+  ASSERT_TRUE(harbour) << first.dump();
+  ASSERT_FALSE(Find(second["tree"], "Harbour"));
+  Json result = service_->Call(
+      "import.add", {{"token", first["token"]}, {"checked", Json::array({(*harbour)["id"]})}});
+  EXPECT_EQ(result["added"], 1) << result.dump();
+  EXPECT_TRUE(added("Harbour"));
+  // The second adds Mail by its own id; its tree knows nothing of the first's adds.
+  const Json* mail = Find(second["tree"], "Mail");
+  ASSERT_TRUE(mail);
+  result = service_->Call("import.add",
+                          {{"token", second["token"]}, {"checked", Json::array({(*mail)["id"]})}});
+  EXPECT_EQ(result["added"], 1) << result.dump();
+  EXPECT_FALSE(Find(result["tree"], "Harbour"));
+
+  // Both at the same moment, on two connections: both trees are filled before either adds.
+  const Json request_a = shortcuts("a", "Ferry");
+  const Json request_b = shortcuts("b", "Lighthouse");
+  std::latch filled(2);
+  std::vector<std::string> failures;
+  std::mutex failures_mutex;
+  const auto import = [&](const Json& request, const std::string& title) {
+    const Json fill = service_->Call("import.fill", request);
+    filled.arrive_and_wait();
+    const Json* entry = Find(fill["tree"], title);
+    const Json reply =
+        entry ? service_->Call("import.add", {{"token", fill["token"]},
+                                              {"checked", Json::array({(*entry)["id"]})}})
+              : Json();
+    const Json* after = entry ? Find(reply["tree"], title) : nullptr;
+    if (!after || (*after)["state"] != "added" || reply["added"] != 1) {
+      std::lock_guard lock(failures_mutex);
+      failures.push_back(title + ": " + reply.dump());
+    }
+  };
+  std::thread a(import, request_a, "Ferry");
+  std::thread b(import, request_b, "Lighthouse");
+  a.join();
+  b.join();
+  EXPECT_TRUE(failures.empty()) << failures.front();
+  EXPECT_TRUE(added("Ferry"));
+  EXPECT_TRUE(added("Lighthouse"));
 }
 
 }  // namespace

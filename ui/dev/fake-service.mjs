@@ -39,6 +39,9 @@ let nextNotifyId = 1;
 let runOnStartup = false;
 let schedule = null;
 let sender = { fromName: '', fromAddress: '' };
+// The sources of the import trees filled, by token - 1; the stand-in's trees are empty.
+const importFills = [];
+const emptyImportTree = (source) => ({ id: 0, text: source === 'history' ? 'History' : 'Favorites', folder: true, state: 'none' });
 const settings = {
   FirstRun: args['first-run'] ? 0 : 1,
   RunBkg: 1, ConfirmAC: 1, PageNotify: 1, PageReNotify: 1, LastUpdateColumn: 1, UpdateSort: 1, TaskPad: 1,
@@ -331,15 +334,18 @@ const methods = {
     schedule = s;
     return {};
   },
-  'folders.list': async ({ path }) => {
-    const at = normalize(path || folder);
-    let names = [];
+  'folders.list': async ({ path, fileSuffixes }) => {
+    const at = normalize(path || (fileSuffixes ? homedir() : folder));
+    let entries = [];
     try {
-      names = (await readdir(at, { withFileTypes: true })).filter((d) => d.isDirectory() && !d.name.startsWith('.')).map((d) => d.name).sort();
+      entries = (await readdir(at, { withFileTypes: true })).filter((d) => !d.name.startsWith('.'));
     } catch {
       if (at !== folder) throw fail('folder-unreadable', 'An internal error occurred, try restarting the web browser.', 'error');
     }
-    return { path: at, parent: at === '/' ? null : dirname(at), folders: names };
+    const names = entries.filter((d) => d.isDirectory()).map((d) => d.name).sort();
+    const wanted = (name) => fileSuffixes.some((suffix) => name.toLowerCase().endsWith(suffix.toLowerCase()));
+    const files = fileSuffixes && entries.filter((d) => d.isFile() && wanted(d.name)).map((d) => d.name).sort();
+    return { path: at, parent: at === '/' ? null : dirname(at), folders: names, ...(files ? { files } : {}) };
   },
   'smartHistory.reset': () => ({}),
   // Tell a Friend as far as the stand-in goes: the sender remembered in memory, the dialog's
@@ -392,13 +398,15 @@ const methods = {
     pages: [],
     historyKeptShort: false,
   }),
-  'import.fill': ({ source }) => ({
-    tree: { id: 0, text: source === 'history' ? 'History' : 'Favorites', folder: true, state: 'none' },
-  }),
-  'import.add': ({ source }) => ({
-    tree: { id: 0, text: source === 'history' ? 'History' : 'Favorites', folder: true, state: 'none' },
-    added: 0,
-  }),
+  'import.fill': ({ source }) => {
+    importFills.push(source);
+    return { token: importFills.length, tree: emptyImportTree(source) };
+  },
+  'import.add': ({ token }) => {
+    const source = importFills[token - 1];
+    if (!source) throw fail('internal', 'An internal error occurred, try restarting the web browser.', 'error');
+    return { tree: emptyImportTree(source), added: 0 };
+  },
   'notify.answer': ({ doNotShowAgain }) => {
     if (doNotShowAgain) setSetting({ PageNotify: 0 });
     return {};

@@ -2,7 +2,7 @@
 // HOME holds a Firefox profile with a history and bookmarks in the browser's own schema.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
-import { mkdirSync, writeFileSync } from 'node:fs';
+import { mkdirSync, rmSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, afterEach, before, describe, test } from 'node:test';
 import { kBackendKind, kTestHelper, startBackend } from './support/backend.mjs';
@@ -24,6 +24,7 @@ const kVisits = [
   ['/weekly', 'Weekly', 1],
   ['/frequent', 'Frequent', 5],
   ['/taken', 'News', 3],
+  ['/monthly', 'Monthly', 3],
 ];
 const kBookmarks = [
   ['/mail', 'Mail'],
@@ -42,12 +43,32 @@ function makeFirefoxProfile(home) {
   assert.equal(made.status, 0, made.stderr);
 }
 
+// Favorites kept outside the browsers: a bookmarks file a browser exported, a file that goes away
+// before it is read, and a folder of Internet shortcuts with a sub-folder.
+function makeExportedFavorites(home) {
+  mkdirSync(join(home, 'exported'));
+  writeFileSync(
+    join(home, 'exported', 'bookmarks.html'),
+    `<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL><p>\n<DT><A HREF="${web.url('/exported')}">Exported Page</A>\n</DL>\n`,
+  );
+  writeFileSync(join(home, 'exported', 'gone.html'), '<DL></DL>');
+  writeFileSync(join(home, 'exported', 'notes.txt'), 'not a bookmarks file');
+  mkdirSync(join(home, 'Shortcuts', 'Travel'), { recursive: true });
+  writeFileSync(join(home, 'Shortcuts', 'Weather.url'), `[InternetShortcut]\nURL=${web.url('/weather')}\n`);
+  writeFileSync(join(home, 'Shortcuts', 'Travel', 'Trains.url'), `[InternetShortcut]\nURL=${web.url('/trains')}\n`);
+}
+
 before(async () => {
   if (skip) return;
   web = await startWebServer();
-  for (const path of ['/often', '/daily', '/weekly', '/frequent', '/taken', '/mail', '/news', '/front'])
+  for (const path of ['/monthly', '/often', '/daily', '/weekly', '/frequent', '/taken', '/mail', '/news', '/front', '/exported', '/weather', '/trains'])
     web.set(path, `<html><body>${path}</body></html>`);
-  backend = await startBackend({ prepareHome: makeFirefoxProfile });
+  backend = await startBackend({
+    prepareHome: (home) => {
+      makeFirefoxProfile(home);
+      makeExportedFavorites(home);
+    },
+  });
   await backend.addElsewhere(web.url('/front'), 'News');
   browser = await launchBrowser();
   page = await openUi(browser, backend);
@@ -138,6 +159,30 @@ describe('Smart History', { skip }, () => {
   });
 });
 
+describe('Smart History with no window', { skip }, () => {
+  test('the address the desktop notification opens shows the Smart History dialog', async () => {
+    // Detect and propose, as by default; then no window: the proposal waits.
+    await backend.api('settings.set', { setting: 'host', values: { AutoSH: 0 } });
+    await page.close();
+    page = await browser.context.newPage();
+    await page.setViewportSize({ width: 1100, height: 720 });
+    await navigate('/monthly', 'Monthly');
+    await waitFor(
+      async () => (await backend.api('smartHistory.state')).proposals.some((p) => p.title === 'Monthly'),
+      'the proposal waiting',
+    );
+    await page.goto(`${backend.openUrl}&smartHistory=1`);
+    const proposals = await smartHistoryDialog();
+    await proposals.getByRole('checkbox', { name: /^Monthly/ }).check();
+    // The address keeps neither the secret nor the request: a reload shows the page list alone.
+    assert.equal(new URL(page.url()).search, '');
+    await proposals.getByRole('button', { name: 'OK' }).click();
+    await proposals.waitFor({ state: 'detached' });
+    await pageItem(page, 'Monthly').waitFor();
+    assert.deepEqual((await backend.api('smartHistory.state')).proposals, []);
+  });
+});
+
 describe('Import', { skip }, () => {
   test('adds checked favorites and history once, and says why one could not be added', async () => {
     await page.getByRole('toolbar').getByRole('button', { name: 'Import' }).click();
@@ -187,6 +232,59 @@ describe('Import', { skip }, () => {
   });
 });
 
+describe('Favorites from outside the browsers', { skip }, () => {
+  test('a bookmarks file and a folder of shortcuts join the tree, and their pages are added', async () => {
+    await page.getByRole('toolbar').getByRole('button', { name: 'Import' }).click();
+    const wizard = dialog(page, 'Import - Tidewell');
+    const favorites = wizard.getByRole('group', { name: 'Favorites' });
+    await favorites.getByText('Mail').waitFor();
+
+    // The file picker opens at home and shows folders and bookmarks files, nothing else.
+    await wizard.getByRole('button', { name: 'Add Bookmarks File...' }).click();
+    let picker = dialog(page, 'Add Bookmarks File');
+    let list = picker.getByRole('listbox', { name: 'Folders and files' });
+    assert.equal(await picker.getByRole('button', { name: 'OK' }).isDisabled(), true);
+    await list.getByRole('option', { name: 'exported' }).click();
+    await picker.getByRole('button', { name: 'Open' }).click();
+    await list.getByRole('option', { name: 'bookmarks.html' }).waitFor();
+    assert.deepEqual(await list.getByRole('option').allTextContents(), ['bookmarks.html', 'gone.html']);
+    await list.getByRole('option', { name: 'bookmarks.html' }).click();
+    await picker.getByRole('button', { name: 'OK' }).click();
+    await picker.waitFor({ state: 'detached' });
+    await favorites.getByRole('checkbox', { name: 'Exported Page' }).check();
+
+    // The folder picker takes the folder chosen; its sub-folders come along.
+    await wizard.getByRole('button', { name: 'Add Folder of Shortcuts...' }).click();
+    picker = dialog(page, 'Add Folder of Shortcuts');
+    await picker.getByRole('listbox', { name: 'Folders' }).getByRole('option', { name: 'Shortcuts' }).click();
+    await picker.getByRole('button', { name: 'OK' }).click();
+    await picker.waitFor({ state: 'detached' });
+    await favorites.getByRole('checkbox', { name: 'Weather' }).check();
+    await favorites.getByRole('checkbox', { name: 'Trains' }).waitFor();
+    // What was checked before the tree was filled again is still checked.
+    assert.equal(await favorites.getByRole('checkbox', { name: 'Exported Page' }).isChecked(), true);
+
+    // A file that is gone by the time it is read: the Favorites load error, and the rest stays.
+    await wizard.getByRole('button', { name: 'Add Bookmarks File...' }).click();
+    picker = dialog(page, 'Add Bookmarks File');
+    list = picker.getByRole('listbox', { name: 'Folders and files' });
+    await list.getByRole('option', { name: 'exported' }).dblclick();
+    await list.getByRole('option', { name: 'gone.html' }).click();
+    rmSync(join(backend.home, 'exported', 'gone.html'));
+    await picker.getByRole('button', { name: 'OK' }).click();
+    await answerMessage(page, { text: 'An error occurred while loading your list of favorite web pages.', icon: 'Error' });
+    assert.equal(await favorites.getByRole('checkbox', { name: 'Weather' }).isChecked(), true);
+    await favorites.getByRole('checkbox', { name: 'Trains' }).waitFor();
+
+    await wizard.getByRole('button', { name: 'Next >' }).click();
+    await wizard.getByRole('group', { name: 'History' }).waitFor();
+    await wizard.getByRole('button', { name: 'Cancel' }).click();
+    await pageItem(page, 'Exported Page').waitFor();
+    await pageItem(page, 'Weather').waitFor();
+    assert.equal(await pageItem(page, 'Trains').count(), 0);
+  });
+});
+
 describe('Page Setup Wizard', { skip }, () => {
   test('its Favorites and Smart History pages add what is checked', async () => {
     await page.getByRole('toolbar').getByRole('button', { name: 'Options' }).click();
@@ -199,6 +297,14 @@ describe('Page Setup Wizard', { skip }, () => {
     // Mail is a page now: no box.
     await favorites.getByText('Mail').waitFor();
     assert.equal(await favorites.getByRole('checkbox', { name: 'Mail', exact: true }).count(), 0);
+    // Shortcuts can be added here too; Weather is a page already.
+    await wizard.getByRole('button', { name: 'Add Folder of Shortcuts...' }).click();
+    const picker = dialog(page, 'Add Folder of Shortcuts');
+    await picker.getByRole('listbox', { name: 'Folders' }).getByRole('option', { name: 'Shortcuts' }).dblclick();
+    await picker.getByRole('listbox', { name: 'Folders' }).getByRole('option', { name: 'Travel' }).waitFor();
+    await picker.getByRole('button', { name: 'OK' }).click();
+    await favorites.getByRole('checkbox', { name: 'Trains' }).check();
+    assert.equal(await favorites.getByRole('checkbox', { name: 'Weather', exact: true }).count(), 0);
     await wizard.getByRole('button', { name: 'Next >' }).click();
     await wizard
       .getByRole('radiogroup', { name: 'Automatically add Smart History pages?' })
@@ -217,5 +323,6 @@ describe('Page Setup Wizard', { skip }, () => {
     await wizard.getByRole('button', { name: 'Finish' }).click();
     await wizard.waitFor({ state: 'detached' });
     await pageItem(page, 'Frequent').waitFor();
+    await pageItem(page, 'Trains').waitFor();
   });
 });

@@ -19,6 +19,7 @@ import type {
   SmartHistoryState,
   DropResult,
   DroppedFile,
+  FavoriteSources,
   FolderListing,
   Icon,
   OfflineSchedule,
@@ -105,8 +106,9 @@ export class ApiClient {
   setSchedule(schedule: OfflineSchedule | null) {
     return this.call<object>('schedule.set', { schedule });
   }
-  listFolders(path: string) {
-    return this.call<FolderListing>('folders.list', { path });
+  // With fileSuffixes, the files whose names end in one of them are listed too.
+  listFolders(path: string, fileSuffixes?: string[]) {
+    return this.call<FolderListing>('folders.list', { path, fileSuffixes });
   }
   resetSmartHistory() {
     return this.call<object>('smartHistory.reset');
@@ -126,11 +128,12 @@ export class ApiClient {
   detectSmartHistory() {
     return this.call<DetectionResult>('smartHistory.detect');
   }
-  fillImportTree(source: ImportSource) {
-    return this.call<ImportFillResult>('import.fill', { source });
+  fillImportTree(source: ImportSource, added?: FavoriteSources) {
+    return this.call<ImportFillResult>('import.fill', { source, ...added });
   }
-  addImportEntries(source: ImportSource, checked: number[]) {
-    return this.call<ImportAddResult>('import.add', { source, checked });
+  // `token`: the tree as import.fill gave it.
+  addImportEntries(token: number, checked: number[]) {
+    return this.call<ImportAddResult>('import.add', { token, checked });
   }
   answerNotification(id: number, doNotShowAgain: boolean, chosenTitle?: string) {
     return this.call<object>('notify.answer', { id, chosenTitle, doNotShowAgain });

@@ -123,6 +123,13 @@ export interface FolderListing {
   path: string;
   parent: string | null;
   folders: string[];
+  files?: string[]; // asked for with fileSuffixes
+}
+
+// The sources added to the Favorites tree beside the browsers' bookmarks.
+export interface FavoriteSources {
+  shortcutFolders: string[];
+  bookmarkFiles: string[];
 }
 
 export interface PropertiesRequest {
@@ -259,6 +266,7 @@ export interface ImportEntry {
 }
 
 export interface ImportFillResult {
+  token: number; // names this tree to import.add
   tree: ImportEntry;
   error?: ErrorBody;
 }
