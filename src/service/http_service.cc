@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <chrono>
+
 #include "api/event_feed.h"
 #include "service/guard.h"
 #include "service/instance.h"
@@ -93,7 +95,18 @@ Result<int> HttpService::Start(int port, std::string secret) {
     if (!server_->bind_to_port("127.0.0.1", port)) return Error(err::kAlreadyExists);
     port_ = port;
   }
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
+  loop_ended_ = false;
+  thread_ = std::thread([this] {
+    server_->listen_after_bind();
+    loop_ended_ = true;
+  });
+  // The socket listens from here on, and connections wait in its backlog until the accept loop
+  // runs. A stop that comes before the loop runs is lost, and the loop then waits in accept for
+  // good: a service told to end right after it started would never end. So the service is
+  // started only once its loop runs.
+  while (!server_->is_running() && !loop_ended_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
   return port_;
 }
 

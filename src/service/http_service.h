@@ -71,6 +71,7 @@ class HttpService {
   api::Dispatcher& dispatcher_;
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
+  std::atomic<bool> loop_ended_{false};  // the server's accept loop has returned
   int port_ = 0;
   std::string secret_;
   std::atomic<bool> stopping_{false};

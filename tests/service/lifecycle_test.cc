@@ -5,10 +5,13 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include "api/dispatcher.h"
+#include "app/application.h"
 #include "cli/run_tidewell.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"
+#include "service/http_service.h"
 #include "service/service_fixture.h"
 #include "support/http_test_server.h"
 #include "support/sandbox.h"
@@ -66,6 +69,18 @@ TEST_F(LifecycleTest, ASecondServiceSaysWhereTheFirstIs) {
   EXPECT_FALSE(PathExists(runtime() + "/url"));
   ServiceProcess again;
   EXPECT_EQ(again.secret(), secret);
+}
+
+// A service told to end right as it started: its server's loop may not run yet, and an end that
+// came before it was lost, so the service never ended.
+TEST_F(LifecycleTest, AServerStoppedRightAfterItsStartEnds) {
+  app::Application app;
+  api::Dispatcher dispatcher(app, {});
+  for (int i = 0; i < 50; ++i) {
+    service::HttpService http(app, dispatcher);
+    ASSERT_TRUE(http.Start(0, "secret").ok());
+    http.Stop();
+  }
 }
 
 TEST_F(LifecycleTest, SigtermInTheMiddleOfACheckEndsItCleanly) {
