@@ -1,12 +1,15 @@
 #include "cli/run_tidewell.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <stdexcept>
 
 #include "app/application.h"
@@ -15,6 +18,9 @@
 namespace tw::test {
 
 RunResult RunTidewell(const std::vector<std::string>& args, const std::string& cwd) {
+  // Longer than any command of a test may take; a command still running then is hung, and the
+  // test says which one instead of running into the suite's time-out without a word.
+  constexpr auto kLongestRun = std::chrono::seconds(90);
   int out_pipe[2], err_pipe[2];
   if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
@@ -39,9 +45,16 @@ RunResult RunTidewell(const std::vector<std::string>& args, const std::string& c
   pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open_count = 2;
+  const auto deadline = std::chrono::steady_clock::now() + kLongestRun;
+  bool hung = false;
   while (open_count > 0) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const int ready = left.count() > 0 ? ::poll(fds, 2, static_cast<int>(left.count())) : 0;
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) break;
+    if (ready == 0) {
+      hung = true;
       break;
     }
     for (int i = 0; i < 2; ++i) {
@@ -56,6 +69,17 @@ RunResult RunTidewell(const std::vector<std::string>& args, const std::string& c
         --open_count;
       }
     }
+  }
+  for (const pollfd& fd : fds) {
+    if (fd.fd >= 0) ::close(fd.fd);
+  }
+  if (hung) {
+    std::string command = "tidewell";
+    for (const std::string& arg : args) command += " " + arg;
+    ADD_FAILURE() << "'" << command << "' was still running after " << kLongestRun.count()
+                  << " s; it printed:\n"
+                  << result.out << result.err;
+    ::kill(pid, SIGKILL);
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
