@@ -1,8 +1,7 @@
-// The facade's Tell a Friend in a temporary HOME with its own settings store: OK's checks and
-// what it sends, the sender remembered for the next dialog, and the two imports from files the
-// test writes.
+// The facade's Tell a Friend in a temporary HOME with its own settings store: what it sends, and
+// the vCard import from files the test writes. OK's checks and the remembered sender are the
+// friend subsystem's, seen through the service in tests/service.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include "app/application.h"
@@ -25,49 +24,11 @@ class TellAFriendAppTest : public ::testing::Test {
     m.from_address = "carol@example.org";
     return m;
   }
-  static std::string Problem(const Outcome<std::string>& sent) {
-    return std::string(ProblemName(sent.message().problem)) + "@" +
-           std::string(FieldName(sent.message().field));
-  }
 
   test::Sandbox sandbox_;
   test::ScopedHome home_{sandbox_};
   Application app_;
 };
-
-TEST_F(TellAFriendAppTest, OkChecksInFieldOrderThenRemembersTheSenderForTheNextDialog) {
-  Outcome<FriendMessage> opened = app_.OpenTellAFriend();
-  ASSERT_TRUE(opened.ok());
-  EXPECT_EQ(*opened, FriendMessage{});
-
-  FriendMessage m;
-  m.to_address = "x";  // a bad address, but the empty name comes first
-  Outcome<std::string> sent = app_.SendTellAFriend(m, RecommendationDelivery::kHandBack);
-  ASSERT_FALSE(sent.ok());
-  EXPECT_EQ(Problem(sent), "enter-value@toName");
-  EXPECT_EQ(sent.message().text, "Please enter a value.");
-  EXPECT_EQ(sent.message().string_id, str::kEnterValue);
-  m = Sound();
-  m.from_address = "carol@example";  // no dot after the "@"
-  sent = app_.SendTellAFriend(m, RecommendationDelivery::kHandBack);
-  EXPECT_EQ(Problem(sent), "mail-address@fromAddress");
-  EXPECT_EQ(sent.message().string_id, str::kMailAddressFormat);
-  // Nothing was remembered by a refused OK.
-  EXPECT_EQ(app_.OpenTellAFriend()->from_name, "");
-
-  m = Sound();
-  m.format = MailFormat::kPlainText;
-  sent = app_.SendTellAFriend(m, RecommendationDelivery::kHandBack);
-  ASSERT_TRUE(sent.ok()) << sent.message().text;
-  EXPECT_EQ(sent->rfind("mailto:ann@example.org?", 0), 0u) << *sent;
-
-  // Another window of another run opens with the sender and nothing else.
-  Application later;
-  FriendMessage expected;
-  expected.from_name = "Carol";
-  expected.from_address = "carol@example.org";
-  EXPECT_EQ(*later.OpenTellAFriend(), expected);
-}
 
 TEST_F(TellAFriendAppTest, TheServiceGetsEveryValueEncodedAndTheDesktopOpensTheAddress) {
   Result<SettingsStore> store = SettingsStore::OpenUser();
@@ -117,31 +78,6 @@ TEST_F(TellAFriendAppTest, VCardImportGivesContactsWithinTheFieldsOrTheAddressBo
     EXPECT_EQ(failed.message().text, "An error occurred while accessing the Address Book.");
     EXPECT_EQ(failed.message().string_id, str::kAddressBookError);
   }
-}
-
-TEST_F(TellAFriendAppTest, TheMailProgramsAddressBookIsOfferedOrTheAddressBookMessage) {
-  const Outcome<ContactList> none = app_.ImportAddressBookContacts();
-  ASSERT_FALSE(none.ok());
-  EXPECT_EQ(ProblemName(none.message().problem), "address-book");
-
-  const std::string profile = home_.home() + "/.thunderbird/p.default";
-  ASSERT_TRUE(CreateDirectories(profile).ok());
-  test::WriteFileBytes(home_.home() + "/.thunderbird/profiles.ini",
-                       "[Profile0]\nName=default\nIsRelative=1\nPath=p.default\nDefault=1\n");
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((profile + "/abook.sqlite").c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "CREATE TABLE properties (card TEXT, name TEXT, value TEXT);"
-                         "INSERT INTO properties VALUES ('b', 'DisplayName', 'Zoe');"
-                         "INSERT INTO properties VALUES ('b', 'PrimaryEmail', 'zoe@example.org');"
-                         "INSERT INTO properties VALUES ('a', 'DisplayName', 'Al');"
-                         "INSERT INTO properties VALUES ('a', 'PrimaryEmail', 'al@example.org');",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(db);
-  Outcome<ContactList> contacts = app_.ImportAddressBookContacts();
-  ASSERT_TRUE(contacts.ok()) << contacts.message().text;
-  EXPECT_EQ(*contacts, (ContactList{{"Al", "al@example.org"}, {"Zoe", "zoe@example.org"}}));
 }
 
 }  // namespace
