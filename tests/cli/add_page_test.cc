@@ -110,11 +110,6 @@ TEST_F(AddPageTest, ATakenTitleIsNumberedAndTheExistingPageKept) {
   EXPECT_EQ(Titles().size(), 9u);
 }
 
-TEST_F(AddPageTest, ShortTitlesAreNumberedToo) {
-  ASSERT_EQ(Add("http://x.example/", "ab"), "ab");
-  EXPECT_EQ(Add("http://y.example/", "ab"), "2");
-}
-
 TEST_F(AddPageTest, RefusesWhatCannotBeStored) {
   // A title made from a long address is cut to fit the folder; a given one is not the
   // function's to cut.
