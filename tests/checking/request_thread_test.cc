@@ -144,27 +144,6 @@ TEST_F(RequestThreadTest, HeadBringsStatusAndTimesButNeverABody) {
   EXPECT_EQ(server.requests().at(0).method, "HEAD");
 }
 
-TEST_F(RequestThreadTest, TimesFromAServerWithASkewedClockAreMovedToOurs) {
-  TestHttpServer server;
-  server.On("/skewed", [](const httplib::Request&, httplib::Response& res) {
-    const FileTime server_now = AddSeconds(Now(), 3600);  // an hour ahead
-    res.set_header("Date", HttpDate(server_now));
-    res.set_header("Last-Modified", HttpDate(server_now));
-    res.set_header("Expires", HttpDate(AddSeconds(server_now, 600)));
-    res.set_content("x", "text/plain");
-  });
-  RequestThread thread(context_);
-  const FileTime before = Now();
-  Fetch(thread, server.Url("/skewed"));
-  const FileTime after = Now();
-  ASSERT_EQ(thread.result(), kRequestSuccess);
-  // Dates have whole seconds: the stored time lies within a second of the moment of the response.
-  EXPECT_GE(thread.last_modified(), AddSeconds(before, -1));
-  EXPECT_LE(thread.last_modified(), after);
-  EXPECT_GE(thread.expires(), AddSeconds(before, 599));
-  EXPECT_LE(thread.expires(), AddSeconds(after, 600));
-}
-
 TEST_F(RequestThreadTest, ShortBodiesFailOnlyWhenALengthWasAnnounced) {
   RawHttpServer server([](RawConnection& c) {
     const std::string head = c.ReadRequest();
