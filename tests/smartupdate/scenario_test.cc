@@ -1,9 +1,9 @@
 // Whole learning runs and later checks, driven the way the check scheduler drives the steps, over
 // a library of pages whose only volatile parts are of one kind each. Between the learning run and
-// the checks the page goes through its page file, as it does between two check passes.
+// the checks the page goes through its page file, as it does between two check passes. The same
+// over real HTTP, with the check pass's own requests, is tests/checking/check_pass_test.cc.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,7 +11,6 @@
 #include "pagefile/page_file.h"
 #include "smartupdate/compare.h"
 #include "smartupdate/steps.h"
-#include "support/http_test_server.h"
 #include "support/sandbox.h"
 
 namespace tw {
@@ -123,37 +122,6 @@ TEST_P(ScenarioTest, VolatilePartsAreLearnedAndRealChangesReported) {
 
 INSTANTIATE_TEST_SUITE_P(Pages, ScenarioTest,
                          ::testing::Values("counter", "date", "token", "advert", "banner"));
-
-// The same over real HTTP on loopback: the server fills in a new visitor count and session token
-// on every request.
-TEST(ScenarioHttpTest, LearnsAPageServedOverHttpAndReportsItsChange) {
-  std::atomic<int> requests{0};
-  std::atomic<bool> changed{false};
-  test::TestHttpServer server;
-  server.On("/news.html", [&](const httplib::Request&, httplib::Response& response) {
-    const int n = requests++;
-    std::string body = Download("token", n, changed);
-    body = ReplaceAll(body, "</body>", "<p>Visitors: " + std::to_string(1000 + n) + "<br>");
-    response.set_content(body, "text/html");
-  });
-  httplib::Client client("127.0.0.1", server.port());
-  auto fetch = [&] {
-    auto response = client.Get("/news.html");
-    EXPECT_TRUE(response && response->status == 200);
-    return response ? response->body : std::string();
-  };
-  auto page = std::make_unique<PageRecord>();
-  page->SetAddress(server.Url("/news.html"));
-  page->smartUpdate = 1;
-  page->checkCount = 2;
-  EXPECT_EQ(RunCheck(page, fetch), StepResult::kFinished);
-  EXPECT_EQ(RunCheck(page, fetch), StepResult::kFinished);
-  EXPECT_EQ(page->updated, 0);
-  changed = true;
-  EXPECT_EQ(RunCheck(page, fetch), StepResult::kFinished);
-  EXPECT_EQ(page->updated, 1);
-  EXPECT_GT(requests, 8);
-}
 
 }  // namespace
 }  // namespace tw
