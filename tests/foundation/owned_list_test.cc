@@ -101,14 +101,5 @@ TEST(OwnedListTest, CloneCopiesDataNotLinksAndMoveTransfersOwnership) {
   EXPECT_EQ(Values(moved), (std::vector<int>{99, 1, 2}));
 }
 
-TEST(OwnedListTest, StringNodesHoldTheirText) {
-  OwnedList<StringNode> strings;
-  strings.Append(std::make_unique<StringNode>("frame.html"));
-  strings.Append(std::make_unique<StringNode>("ad.html"));
-  std::string joined;
-  for (const StringNode& s : strings) joined += s.value + ";";
-  EXPECT_EQ(joined, "frame.html;ad.html;");
-}
-
 }  // namespace
 }  // namespace tw
