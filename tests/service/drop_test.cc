@@ -1,6 +1,7 @@
 // What is dropped on the page list, through a real `tidewell serve`: Internet shortcuts, page
 // files handed over as bytes, addresses and paths as text, and where a drop stops.
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include "cli/run_tidewell.h"
 #include "pagefile/page_file.h"
@@ -15,22 +16,13 @@
 namespace tw::test {
 namespace {
 
+// Encoded by OpenSSL, not by the service's own code that decodes it.
 std::string Base64(std::string_view bytes) {
-  static constexpr char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t n = uint8_t(bytes[i]) << 16 | uint8_t(bytes[i + 1]) << 8 | uint8_t(bytes[i + 2]);
-    for (int shift = 18; shift >= 0; shift -= 6) text += kDigits[(n >> shift) & 63];
-  }
-  if (i + 1 == bytes.size()) {
-    const uint32_t n = uint8_t(bytes[i]) << 16;
-    text += std::string{kDigits[n >> 18], kDigits[(n >> 12) & 63]} + "==";
-  } else if (i + 2 == bytes.size()) {
-    const uint32_t n = uint8_t(bytes[i]) << 16 | uint8_t(bytes[i + 1]) << 8;
-    text += std::string{kDigits[n >> 18], kDigits[(n >> 12) & 63], kDigits[(n >> 6) & 63]} + "=";
-  }
+  std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()),
+                                reinterpret_cast<const unsigned char*>(bytes.data()),
+                                static_cast<int>(bytes.size()));
+  text.resize(static_cast<size_t>(n));
   return text;
 }
 
@@ -81,11 +73,9 @@ TEST_F(DropTest, FilesAreTakenInOrderUntilOneCanNotBe) {
 
   // The import is known by the dropped file's name, and its bytes are not left behind.
   const uint64_t request = reply["imports"][0]["requestId"];
-  ASSERT_TRUE(events_.WaitFor("requestDone", [&](const Json& d) {
-    return d["requestId"] == request;
-  })) << events_.Dump();
   const std::optional<Json> done =
       events_.WaitFor("requestDone", [&](const Json& d) { return d["requestId"] == request; });
+  ASSERT_TRUE(done) << events_.Dump();
   EXPECT_EQ((*done)["name"], "Tide table.twp");
   EXPECT_TRUE((*done)["ok"]);
   EXPECT_TRUE(WaitFor([&] { return Titles().size() == 2; }));
