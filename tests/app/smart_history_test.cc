@@ -51,19 +51,10 @@ class SmartHistoryAppTest : public testing::Test {
  protected:
   SmartHistoryAppTest() {
     for (const char* path : {"/often", "/daily", "/news", "/mail"}) server_.Serve(path, 200, "x");
-    const std::string firefox = home_.home() + "/.mozilla/firefox";
-    EXPECT_TRUE(CreateDirectories(firefox + "/p").ok());
-    test::WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
-    BrowserDatabase places(firefox + "/p/places.sqlite", BrowserSchema::kFirefoxPlaces);
-    const FileTime now = Now();
-    const auto visit = [&](const std::string& address, const char* title, int days) {
-      const int64_t place = places.AddFirefoxPage(address, title);
-      for (int day = 1; day <= days; ++day) {
-        places.AddFirefoxVisit(place, AddSeconds(now, -day * 86400.0));
-      }
-    };
-    visit(server_.Url("/often"), "Often", 2);
-    visit(server_.Url("/daily"), "Daily", 4);
+    BrowserDatabase places(test::MakeFirefoxProfile(home_.home()) + "/places.sqlite",
+                           BrowserSchema::kFirefoxPlaces);
+    places.AddFirefoxPageVisitedDaily(server_.Url("/often"), "Often", 2, Now());
+    places.AddFirefoxPageVisitedDaily(server_.Url("/daily"), "Daily", 4, Now());
     places.AddFirefoxBookmark(3, "Mail", server_.Url("/mail"));
     places.AddFirefoxBookmark(3, "News", server_.Url("/news"));
   }

@@ -1,14 +1,18 @@
 #include "browser/browser_fixtures.h"
 
+#include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 #include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "browser/browser_schemas.h"
+#include "platform/file_system.h"
+#include "support/sandbox.h"
 
 namespace tw::test {
 namespace {
@@ -83,6 +87,13 @@ void BrowserDatabase::AddFirefoxVisit(int64_t place, FileTime when, int visit_ty
   }
 }
 
+int64_t BrowserDatabase::AddFirefoxPageVisitedDaily(std::string_view url, std::string_view title,
+                                                    int days, FileTime now) {
+  const int64_t place = AddFirefoxPage(url, title);
+  for (int day = 1; day <= days; ++day) AddFirefoxVisit(place, AddSeconds(now, -day * 86400.0));
+  return place;
+}
+
 int64_t BrowserDatabase::AddFirefoxBookmark(int64_t parent, std::string_view title,
                                             std::string_view url) {
   const int64_t place = AddFirefoxPage(url, title);
@@ -116,6 +127,25 @@ void BrowserDatabase::AddChromiumVisit(int64_t url, FileTime when, int transitio
     Exec("UPDATE urls SET visit_count = visit_count + 1, last_visit_time = max(last_visit_time, " +
          time + ") WHERE id = " + id);
   }
+}
+
+std::string MakeFirefoxProfile(const std::string& home) {
+  const std::string firefox = home + "/.mozilla/firefox";
+  EXPECT_TRUE(CreateDirectories(firefox + "/p").ok());
+  WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
+  return firefox + "/p";
+}
+
+FileTime NoonDaysBefore(FileTime now, int days) {
+  const time_t seconds = static_cast<time_t>(now.ToUnixSeconds());
+  tm local{};
+  localtime_r(&seconds, &local);
+  local.tm_mday -= days;
+  local.tm_hour = 12;
+  local.tm_min = 0;
+  local.tm_sec = 0;
+  local.tm_isdst = -1;
+  return FileTime::FromUnixSeconds(mktime(&local));
 }
 
 std::string SqlText(std::string_view text) {

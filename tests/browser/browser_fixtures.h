@@ -36,6 +36,9 @@ class BrowserDatabase {
   // the way the browser counts; visit type 1 is a followed link.
   int64_t AddFirefoxPage(std::string_view url, std::string_view title);
   void AddFirefoxVisit(int64_t place, FileTime when, int visit_type = 1);
+  // A page followed once a day on each of the `days` days before `now`; its place id.
+  int64_t AddFirefoxPageVisitedDaily(std::string_view url, std::string_view title, int days,
+                                     FileTime now);
   // A bookmark row below `parent` (the top folders are rows 2 menu, 3 toolbar, 4 tags, 5 unfiled,
   // 6 mobile); returns its id.
   int64_t AddFirefoxBookmark(int64_t parent, std::string_view title, std::string_view url);
@@ -48,6 +51,12 @@ class BrowserDatabase {
  private:
   sqlite3* db_ = nullptr;
 };
+
+// A Firefox profile below `home` (.mozilla/firefox/p) that profiles.ini names; its folder.
+std::string MakeFirefoxProfile(const std::string& home);
+
+// Noon of the local day `days` before the day of `now`, so that no test depends on the hour.
+FileTime NoonDaysBefore(FileTime now, int days);
 
 // SQL text literal: the text in single quotes, with its quotes doubled.
 std::string SqlText(std::string_view text);

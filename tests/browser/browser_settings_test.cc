@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "browser/browser_fixtures.h"
 #include "browser/json_input.h"
 #include "platform/file_system.h"
 #include "support/sandbox.h"
@@ -84,13 +85,11 @@ TEST(BrowserSettingsTest, ReadsEveryProfilesFilesWithUserJsOverPrefsJs) {
   EXPECT_TRUE(UserStartPages().empty());
   EXPECT_EQ(UserHistoryDays(), std::nullopt);
 
-  const std::string firefox = home.home() + "/.mozilla/firefox";
-  ASSERT_TRUE(CreateDirectories(firefox + "/p").ok());
-  test::WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
-  test::WriteFileBytes(firefox + "/p/prefs.js",
+  const std::string profile = test::MakeFirefoxProfile(home.home());
+  test::WriteFileBytes(profile + "/prefs.js",
                        "user_pref(\"browser.startup.homepage\", \"http://prefs.example/\");\n"
                        "user_pref(\"browser.history_expire_days\", 20);\n");
-  test::WriteFileBytes(firefox + "/p/user.js",
+  test::WriteFileBytes(profile + "/user.js",
                        "user_pref(\"browser.startup.homepage\", \"http://user.example/\");\n");
   EXPECT_EQ(UserStartPages(), std::vector<std::string>{"http://user.example/"});
   EXPECT_EQ(UserHistoryDays(), 20u);

@@ -16,19 +16,7 @@ namespace {
 
 using test::BrowserDatabase;
 using test::BrowserSchema;
-
-// Noon of the local day `days` before the day of `now`, so that no test depends on the hour.
-FileTime DaysBefore(FileTime now, int days) {
-  const time_t seconds = static_cast<time_t>(now.ToUnixSeconds());
-  tm local{};
-  localtime_r(&seconds, &local);
-  local.tm_mday -= days;
-  local.tm_hour = 12;
-  local.tm_min = 0;
-  local.tm_sec = 0;
-  local.tm_isdst = -1;
-  return FileTime::FromUnixSeconds(mktime(&local));
-}
+using test::NoonDaysBefore;
 
 BrowserProfile Profile(BrowserFamily family, const std::string& folder) {
   return BrowserProfile{
@@ -41,8 +29,8 @@ TEST(HistoryTest, ReadsTheVisitsARunningFirefoxCommitted) {
   BrowserDatabase browser(sandbox.Sub("places.sqlite"), BrowserSchema::kFirefoxPlaces);
   const int64_t news = browser.AddFirefoxPage("http://news.example/", "News");
   const int64_t frame = browser.AddFirefoxPage("http://ads.example/frame", "");
-  browser.AddFirefoxVisit(news, DaysBefore(now, 1));
-  browser.AddFirefoxVisit(news, DaysBefore(now, 0), /*typed=*/2);
+  browser.AddFirefoxVisit(news, NoonDaysBefore(now, 1));
+  browser.AddFirefoxVisit(news, NoonDaysBefore(now, 0), /*typed=*/2);
   browser.AddFirefoxVisit(frame, now, /*framed link=*/8);
   browser.AddFirefoxVisit(frame, now, /*embedded=*/4);
   browser.BeginPendingWrite();
@@ -55,11 +43,11 @@ TEST(HistoryTest, ReadsTheVisitsARunningFirefoxCommitted) {
   EXPECT_EQ(history->pages[0].title, "News");
   EXPECT_EQ(history->pages[0].visit_count, 2u);
   // Times come back to the microsecond.
-  EXPECT_EQ(history->pages[0].last_visit.ticks / 10, DaysBefore(now, 0).ticks / 10);
+  EXPECT_EQ(history->pages[0].last_visit.ticks / 10, NoonDaysBefore(now, 0).ticks / 10);
   EXPECT_EQ(history->pages[1].visit_count, 0u);
   ASSERT_EQ(history->visits.size(), 2u);  // the frame's loads are no visits
   EXPECT_EQ(history->visits[0].page, 0u);
-  EXPECT_EQ(history->visits[1].time.ticks / 10, DaysBefore(now, 0).ticks / 10);
+  EXPECT_EQ(history->visits[1].time.ticks / 10, NoonDaysBefore(now, 0).ticks / 10);
 }
 
 TEST(HistoryTest, ReadsChromiumHistoryAndRefusesWhatIsNone) {
@@ -69,8 +57,9 @@ TEST(HistoryTest, ReadsChromiumHistoryAndRefusesWhatIsNone) {
     BrowserDatabase browser(sandbox.Sub("History"), BrowserSchema::kChromiumHistory);
     const int64_t mail = browser.AddChromiumUrl("https://mail.example/inbox", "Inbox");
     const int64_t sub = browser.AddChromiumUrl("https://mail.example/frame", "");
-    browser.AddChromiumVisit(mail, DaysBefore(now, 3), 1 | 0x30000000);  // typed, chain start+end
-    browser.AddChromiumVisit(sub, now, 3);                               // a frame
+    browser.AddChromiumVisit(mail, NoonDaysBefore(now, 3),
+                             1 | 0x30000000);  // typed, chain start+end
+    browser.AddChromiumVisit(sub, now, 3);     // a frame
     browser.AddChromiumVisit(sub, now, 4);
     browser.AddChromiumUrl(std::string("http://long.example/") + std::string(9000, 'x'), "long");
   }
@@ -78,7 +67,7 @@ TEST(HistoryTest, ReadsChromiumHistoryAndRefusesWhatIsNone) {
   ASSERT_TRUE(history.ok()) << history.error().code();
   ASSERT_EQ(history->pages.size(), 2u);  // the over-long address is passed over
   EXPECT_EQ(history->pages[0].visit_count, 1u);
-  EXPECT_EQ(history->pages[0].last_visit.ticks / 10, DaysBefore(now, 3).ticks / 10);
+  EXPECT_EQ(history->pages[0].last_visit.ticks / 10, NoonDaysBefore(now, 3).ticks / 10);
   ASSERT_EQ(history->visits.size(), 1u);
 
   const std::string other = sandbox.Sub("other", true);
@@ -108,17 +97,18 @@ std::vector<std::string> Items(const UserHistory& history) {
 TEST(UserHistoryTest, OneItemPerAddressAndPeriodGroupedBySite) {
   const FileTime now = Now();
   BrowserHistory firefox;
-  firefox.pages = {{"http://a.example/x", "", 4, DaysBefore(now, 0)},
-                   {"http://b.example/", "B", 1, DaysBefore(now, 6)},
-                   {"file:///home/u/notes.html", "Notes", 1, DaysBefore(now, 20)}};
-  firefox.visits = {{0, DaysBefore(now, 0)}, {0, DaysBefore(now, 0)},  {0, DaysBefore(now, 1)},
-                    {0, DaysBefore(now, 7)}, {0, DaysBefore(now, 13)}, {1, DaysBefore(now, 6)},
-                    {2, DaysBefore(now, 20)}};
+  firefox.pages = {{"http://a.example/x", "", 4, NoonDaysBefore(now, 0)},
+                   {"http://b.example/", "B", 1, NoonDaysBefore(now, 6)},
+                   {"file:///home/u/notes.html", "Notes", 1, NoonDaysBefore(now, 20)}};
+  firefox.visits = {{0, NoonDaysBefore(now, 0)},  {0, NoonDaysBefore(now, 0)},
+                    {0, NoonDaysBefore(now, 1)},  {0, NoonDaysBefore(now, 7)},
+                    {0, NoonDaysBefore(now, 13)}, {1, NoonDaysBefore(now, 6)},
+                    {2, NoonDaysBefore(now, 20)}};
   BrowserHistory chromium;
   // The same address in another browser joins the same items; its title fills the gap.
-  chromium.pages = {{"http://a.example/x", "A from Chromium", 2, DaysBefore(now, 14)},
-                    {"http://A.example/x", "", 1, DaysBefore(now, 0)}};
-  chromium.visits = {{0, DaysBefore(now, 14)}, {1, DaysBefore(now, 0)}};
+  chromium.pages = {{"http://a.example/x", "A from Chromium", 2, NoonDaysBefore(now, 14)},
+                    {"http://A.example/x", "", 1, NoonDaysBefore(now, 0)}};
+  chromium.visits = {{0, NoonDaysBefore(now, 14)}, {1, NoonDaysBefore(now, 0)}};
   const std::vector<BrowserHistory> both = {firefox, chromium};
   const UserHistory history = UserHistory::Build(both, now);
 

@@ -209,11 +209,9 @@ TEST_F(UserTreesTest, AFolderOrFileThatTheUserAddedAndIsGoneIsToldOf) {
 }
 
 TEST_F(UserTreesTest, AHistoryThatCannotBeReadIsToldOf) {
-  const std::string firefox = home_.home() + "/.mozilla/firefox";
-  ASSERT_TRUE(CreateDirectories(firefox + "/p").ok());
-  test::WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
+  const std::string profile = test::MakeFirefoxProfile(home_.home());
   EXPECT_EQ(FillHistoryTree({}, Now()).fill_error, std::nullopt);
-  test::WriteFileBytes(firefox + "/p/places.sqlite", "damaged");
+  test::WriteFileBytes(profile + "/places.sqlite", "damaged");
   const ImportTree tree = FillHistoryTree({}, Now());
   EXPECT_EQ(tree.fill_error, str::kHistoryLoadError);
   EXPECT_EQ(Lines(tree), std::vector<std::string>{"History/"});

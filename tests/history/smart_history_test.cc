@@ -23,18 +23,7 @@ using test::BrowserSchema;
 
 const FileTime kNow = FileTime::FromUnixSeconds(1'750'000'000);
 
-// Noon of the local day `days` before kNow's day.
-FileTime DaysAgo(int days) {
-  const time_t seconds = static_cast<time_t>(kNow.ToUnixSeconds());
-  tm local{};
-  localtime_r(&seconds, &local);
-  local.tm_mday -= days;
-  local.tm_hour = 12;
-  local.tm_min = 0;
-  local.tm_sec = 0;
-  local.tm_isdst = -1;
-  return FileTime::FromUnixSeconds(mktime(&local));
-}
+FileTime DaysAgo(int days) { return test::NoonDaysBefore(kNow, days); }
 
 // A browser's history written as the readers hand it over: visits of addresses on given days.
 class HistoryBuilder {
@@ -304,12 +293,7 @@ TEST_F(NavigationTest, ResetForgetsEveryKnownAddressButThePages) {
 // The user's browsers below a home of the test's own.
 class UserBrowsersTest : public testing::Test {
  protected:
-  std::string FirefoxProfile() {
-    const std::string firefox = home_.home() + "/.mozilla/firefox";
-    EXPECT_TRUE(CreateDirectories(firefox + "/p").ok());
-    test::WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
-    return firefox + "/p";
-  }
+  std::string FirefoxProfile() { return test::MakeFirefoxProfile(home_.home()); }
 
   std::vector<std::string> Detect() {
     std::vector<std::string> reports;

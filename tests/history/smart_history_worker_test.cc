@@ -50,21 +50,12 @@ class SharedPages : public SmartHistoryPages {
 class SmartHistoryWorkerTest : public testing::Test {
  protected:
   SmartHistoryWorkerTest() {
-    const std::string firefox = home_.home() + "/.mozilla/firefox";
-    EXPECT_TRUE(CreateDirectories(firefox + "/p").ok());
-    test::WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
-    BrowserDatabase places(firefox + "/p/places.sqlite", BrowserSchema::kFirefoxPlaces);
-    const FileTime now = Now();
-    const auto visit = [&](const char* address, int days) {
-      const int64_t place = places.AddFirefoxPage(address, "");
-      for (int day = 1; day <= days; ++day) {
-        places.AddFirefoxVisit(place, AddSeconds(now, -day * 86400.0));
-      }
-    };
-    visit("http://often.example/", 2);
-    visit("http://other.example/", 2);
-    visit("http://daily.example/", 4);
-    visit("http://watched.example/", 5);
+    BrowserDatabase places(test::MakeFirefoxProfile(home_.home()) + "/places.sqlite",
+                           BrowserSchema::kFirefoxPlaces);
+    places.AddFirefoxPageVisitedDaily("http://often.example/", "", 2, Now());
+    places.AddFirefoxPageVisitedDaily("http://other.example/", "", 2, Now());
+    places.AddFirefoxPageVisitedDaily("http://daily.example/", "", 4, Now());
+    places.AddFirefoxPageVisitedDaily("http://watched.example/", "", 5, Now());
   }
 
   // Waits until the worker has handled everything posted before.

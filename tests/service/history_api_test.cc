@@ -18,32 +18,22 @@
 namespace tw::test {
 namespace {
 
-constexpr double kDay = 86400.0;
-
 class HistoryApiTest : public SandboxedUserTest {
  protected:
   HistoryApiTest() {
     for (const char* path : {"/often", "/daily", "/weekly", "/news", "/mail"}) {
       server_.Serve(path, 200, "<html><body>x</body></html>");
     }
-    EXPECT_TRUE(CreateDirectories(profile()).ok());
-    WriteFileBytes(firefox() + "/profiles.ini", "[Profile0]\nPath=p\n");
-    BrowserDatabase places(profile() + "/places.sqlite", BrowserSchema::kFirefoxPlaces);
-    const FileTime now = Now();
-    const auto visit = [&](const std::string& address, const char* title, int days) {
-      const int64_t place = places.AddFirefoxPage(address, title);
-      for (int day = 1; day <= days; ++day)
-        places.AddFirefoxVisit(place, AddSeconds(now, -day * kDay));
-    };
-    visit(server_.Url("/often"), "Often", 3);
-    visit(server_.Url("/daily"), "Daily", 5);
-    visit(server_.Url("/weekly"), "Weekly", 1);
+    BrowserDatabase places(MakeFirefoxProfile(home_.home()) + "/places.sqlite",
+                           BrowserSchema::kFirefoxPlaces);
+    places.AddFirefoxPageVisitedDaily(server_.Url("/often"), "Often", 3, Now());
+    places.AddFirefoxPageVisitedDaily(server_.Url("/daily"), "Daily", 5, Now());
+    places.AddFirefoxPageVisitedDaily(server_.Url("/weekly"), "Weekly", 1, Now());
     places.AddFirefoxBookmark(3, "Mail", server_.Url("/mail"));
     places.AddFirefoxBookmark(3, "News", server_.Url("/news"));
   }
 
   std::string firefox() const { return home_.home() + "/.mozilla/firefox"; }
-  std::string profile() const { return firefox() + "/p"; }
 
   // Waits for a `proposals` event after the `from`-th event that names the address.
   bool Proposed(EventStream& events, const std::string& address, size_t from) {

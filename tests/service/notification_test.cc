@@ -289,18 +289,12 @@ TEST_F(DesktopNotificationTest, WithNoVersionsKeptThereAreNoChangesToOffer) {
 class ProposalNotificationTest : public DesktopNotificationTest {
  protected:
   ProposalNotificationTest() {
-    const std::string firefox = home_.home() + "/.mozilla/firefox";
-    EXPECT_TRUE(CreateDirectories(firefox + "/p").ok());
-    WriteFileBytes(firefox + "/profiles.ini", "[Profile0]\nPath=p\n");
-    BrowserDatabase places(firefox + "/p/places.sqlite", BrowserSchema::kFirefoxPlaces);
-    const FileTime now = Now();
+    BrowserDatabase places(MakeFirefoxProfile(home_.home()) + "/places.sqlite",
+                           BrowserSchema::kFirefoxPlaces);
+    // Visited on three days: frequently visited; /weekly only once.
     for (const char* path : {"/often", "/daily", "/weekly"}) {
-      const int64_t place = places.AddFirefoxPage(server_.Url(path), path + 1);
-      // Visited on three days: frequently visited; /weekly only once.
       const int days = std::string_view(path) == "/weekly" ? 1 : 3;
-      for (int day = 1; day <= days; ++day) {
-        places.AddFirefoxVisit(place, AddSeconds(now, -day * 86400.0));
-      }
+      places.AddFirefoxPageVisitedDaily(server_.Url(path), path + 1, days, Now());
     }
   }
   void Navigate(ServiceProcess& service, const char* path, const char* title) {
