@@ -74,6 +74,7 @@ TEST_F(AddPageTest, NewPagesTakeTheOptionsDefaults) {
   ASSERT_FALSE(store().WriteDword(OptionsKey(), option::kEnableSmartUpdate, 0));
   const std::string off = Add("http://c.example/");
 
+  // Read after Smart Update was switched off: changing an option leaves the pages there are.
   const PageHeader with = ReadPageSummary(folder(), on)->header;
   EXPECT_EQ(with.smartUpdate, 1);
   EXPECT_EQ(with.checkCount, 5);
@@ -84,6 +85,7 @@ TEST_F(AddPageTest, NewPagesTakeTheOptionsDefaults) {
   EXPECT_EQ(without.smartUpdate, 0);
   EXPECT_EQ(without.checkCount, 0);  // copied only with Smart Update on
   EXPECT_EQ(without.waitSeconds, 0);
+  EXPECT_EQ(without.ignoreExpires, 1);  // the ignore flags are copied either way
 }
 
 TEST_F(AddPageTest, ATakenTitleIsNumberedAndTheExistingPageKept) {

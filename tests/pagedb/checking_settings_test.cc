@@ -36,33 +36,6 @@ TEST_F(OptionsTest, AMissingKeyFailsAndChangesNothing) {
   EXPECT_FALSE(folder_changed.IsSet());
 }
 
-TEST_F(OptionsTest, NewPagesTakeTheDefaultsOfTheOptions) {
-  CheckingSettings settings(nullptr, nullptr);
-  const std::string folder = sandbox_.Sub("pages", true);
-
-  Set(option::kEnableSmartUpdate, 0);
-  Set(option::kNoc, 5);
-  Set(option::kCheckWait, 600);
-  Set(option::kIgnoreLastMod, 1);
-  ASSERT_TRUE(settings.Read(store_).ok());
-  ASSERT_TRUE(AddPageWithDefaults(folder, "Off", "http://off.org/").ok());
-  PageHeader off = *ReadPageHeader(folder, "Off");
-  EXPECT_EQ(off.smartUpdate, 0);
-  EXPECT_EQ(off.checkCount, 0);
-  EXPECT_EQ(off.waitSeconds, 0);
-  EXPECT_EQ(off.ignoreLastModified, 1);
-
-  Set(option::kEnableSmartUpdate, 1);
-  Set(option::kNoc, 25);
-  ASSERT_TRUE(settings.Read(store_).ok());
-  ASSERT_TRUE(AddPageWithDefaults(folder, "On", "http://on.org/").ok());
-  PageHeader on = *ReadPageHeader(folder, "On");
-  EXPECT_EQ(on.smartUpdate, 1);
-  EXPECT_EQ(on.checkCount, 20);
-  EXPECT_EQ(on.waitSeconds, 600);
-  EXPECT_EQ(ReadPageHeader(folder, "Off")->checkCount, 0);  // existing pages keep theirs
-}
-
 TEST_F(OptionsTest, TheFolderChangesOnceForEachRealChange) {
   Event folder_changed(EventReset::kManual);
   CheckingSettings settings(nullptr, &folder_changed);
