@@ -41,21 +41,6 @@ class ApiTest : public SandboxedUserTest {
   EventStream events_{service_.port(), service_.secret()};
 };
 
-TEST_F(ApiTest, AStreamStartsWithTheWholeList) {
-  ASSERT_TRUE(AddPageAtOnce(server_.Url("/a"), "First"));
-  ASSERT_TRUE(events_.WaitFor("page", Change("added", "First")));
-  EventStream late(service_.port(), service_.secret());
-  ASSERT_TRUE(late.WaitFor("checking"));
-  const std::vector<EventStream::Event> events = late.Events();
-  ASSERT_GE(events.size(), 3u);
-  EXPECT_EQ(events[0].name, "loading");
-  EXPECT_EQ(events[1].name, "page");
-  EXPECT_EQ(events[1].data["change"], "added");
-  EXPECT_EQ(events[1].data["page"]["title"], "First");
-  EXPECT_EQ(events[1].data["page"]["address"], server_.Url("/a"));
-  EXPECT_EQ(events[2].name, "checking");
-}
-
 TEST_F(ApiTest, AddingFollowsTheDialogsRules) {
   const Json added = service_.Call("pages.add", {{"title", ""}, {"address", server_.Url("/a")}});
   // The title is made from the address, usable as a file name.
