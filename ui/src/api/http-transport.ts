@@ -1,7 +1,11 @@
-// The API over HTTP: requests as JSON to POST /api, events from GET /api/events. The secret
-// travels in the HttpOnly cookie that /open set, so nothing here handles it.
+// The API over HTTP: requests as JSON to POST /api, events as Server-Sent Events read with fetch()
+// from GET /api/events. The secret travels in the HttpOnly cookie that /open set, so nothing here
+// handles it.
 import { ApiError, TransportError, type EventHandlers, type Transport } from './transport';
+import { SseParser, type SseMessage } from './sse';
 import { kEventNames, type ServerEvent } from './types';
+
+const kEventNameSet = new Set<string>(kEventNames);
 
 const kRetryFirstMs = 250;
 const kRetryMaxMs = 4000;
@@ -31,45 +35,64 @@ export class HttpTransport implements Transport {
   }
 
   listen(handlers: EventHandlers): () => void {
-    let source: EventSource | null = null;
     let retryMs = kRetryFirstMs;
     let timer: ReturnType<typeof setTimeout> | undefined;
     let stopped = false;
+    let current: AbortController | null = null;
 
-    const connect = () => {
+    const connect = async () => {
       handlers.onConnection('connecting');
-      source = new EventSource(`${this.base}/api/events`, { withCredentials: true });
-      source.onopen = () => {
+      const abort = new AbortController();
+      current = abort;
+      try {
+        const response = await fetch(`${this.base}/api/events`, {
+          credentials: 'same-origin',
+          headers: { Accept: 'text/event-stream' },
+          cache: 'no-store',
+          signal: abort.signal,
+        });
+        if (!response.ok || !response.body) throw new TransportError(`Tidewell answered ${response.status}`);
         retryMs = kRetryFirstMs;
         handlers.onConnection('open');
-      };
-      // The browser's own retry gives up on some failures (a 401 or a refused connection after a
-      // restart), so every error closes the stream and a fresh one is opened after a pause.
-      source.onerror = () => {
-        source?.close();
-        source = null;
-        if (stopped) return;
-        handlers.onConnection('lost');
-        timer = setTimeout(connect, retryMs);
-        retryMs = Math.min(retryMs * 2, kRetryMaxMs);
-      };
-      for (const name of kEventNames) {
-        source.addEventListener(name, (message) => {
-          let data: unknown;
-          try {
-            data = JSON.parse((message as MessageEvent<string>).data || '{}');
-          } catch {
-            return;
-          }
-          handlers.onEvent({ event: name, data } as ServerEvent);
-        });
+        const parser = new SseParser();
+        const reader = response.body.getReader();
+        for (;;) {
+          const { done, value } = await reader.read();
+          if (done || stopped) break;
+          for (const message of parser.push(value)) deliver(message);
+        }
+      } catch {
+        // Refused, cut off or stopped: all end the same way, below.
+      }
+      if (stopped) return;
+      // The service ended the stream (a restart, a client too far behind): a fresh one is opened
+      // after a pause, and starts again from `loading`.
+      handlers.onConnection('lost');
+      timer = setTimeout(() => void connect(), retryMs);
+      retryMs = Math.min(retryMs * 2, kRetryMaxMs);
+    };
+
+    const deliver = (message: SseMessage) => {
+      if (!kEventNameSet.has(message.event)) return;
+      let data: unknown;
+      try {
+        data = JSON.parse(message.data || '{}');
+      } catch {
+        return;
+      }
+      try {
+        handlers.onEvent({ event: message.event, data } as ServerEvent);
+      } catch (e) {
+        // One event the window could not take does not cost it the stream.
+        console.error(e);
       }
     };
-    connect();
+
+    void connect();
     return () => {
       stopped = true;
       clearTimeout(timer);
-      source?.close();
+      current?.abort();
     };
   }
 }
