@@ -61,9 +61,16 @@ function newPage(title, address, extra = {}) {
 }
 const publicPage = ({ hash, ...page }) => page;
 
+const eventText = (event, data) => `event: ${event}\ndata: ${JSON.stringify(data)}\n\n`;
+const kBurstPiece = 4093;
+
 function send(event, data, only) {
-  const text = `event: ${event}\ndata: ${JSON.stringify(data)}\n\n`;
-  for (const client of only ? [only] : clients) client.write(text);
+  const text = eventText(event, data);
+  for (const client of only ? [only] : clients) {
+    // While its first burst goes out, a client's events wait behind it.
+    if (client.backlog) client.backlog.push(text);
+    else client.write(text);
+  }
 }
 
 // ---- the rules ----
@@ -470,9 +477,23 @@ const server = createServer(async (req, res) => {
     res.writeHead(200, { 'Content-Type': 'text/event-stream', 'Cache-Control': 'no-store', Connection: 'keep-alive' });
     clients.add(res);
     req.on('close', () => clients.delete(res));
-    send('loading', {}, res);
-    for (const page of pages.values()) send('page', { change: 'added', page: publicPage(page) }, res);
-    send('checking', { running: checking }, res);
+    // The first burst goes out in pieces cut at odd places, as a network may hand it over: inside
+    // a message, a line or a character.
+    const first = [
+      eventText('loading', {}),
+      ...[...pages.values()].map((page) => eventText('page', { change: 'added', page: publicPage(page) })),
+      eventText('checking', { running: checking }),
+    ];
+    const bytes = Buffer.from(first.join(''));
+    // A turn of the event loop between pieces lets each reach the browser on its own.
+    res.backlog = [];
+    for (let at = 0; at < bytes.length && !res.destroyed; at += kBurstPiece) {
+      res.write(bytes.subarray(at, at + kBurstPiece));
+      await new Promise((resolve) => setImmediate(resolve));
+    }
+    const backlog = res.backlog;
+    res.backlog = null;
+    for (const text of backlog) res.write(text);
     return;
   }
   if (req.method === 'POST' && (url.pathname === '/api' || url.pathname in hooks)) {

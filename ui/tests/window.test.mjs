@@ -407,3 +407,26 @@ describe('a restart of the service', () => {
     await lost.waitFor({ state: 'detached' });
   });
 });
+
+describe('the event stream', () => {
+  // The pages of a window that opens arrive in one burst, which the network hands over in pieces
+  // cut anywhere: inside a message, a line or a character of more than one byte.
+  test('a long list of pages with titles in several scripts arrives whole', async () => {
+    const own = await startBackend();
+    const count = 250;
+    const marker = 'Ĉapelo ✓ 日本語 Ünïcödé';
+    const padding = 'ß€'.repeat(20);
+    try {
+      for (let i = 0; i < count; i++)
+        await own.api('pages.addQuietly', { title: `${marker} ${padding} ${i}`, address: web.url(`/many/${i}`) });
+      const window = await openUi(browser, own);
+      // A title with a character cut wrongly no longer matches the filter.
+      await window.getByRole('searchbox', { name: 'Filter pages' }).fill(`${marker} ${padding}`);
+      const first = window.getByRole('listbox', { name: 'Pages' }).getByRole('option').first();
+      await waitFor(async () => (await first.getAttribute('aria-setsize')) === String(count), `all ${count} pages to match`);
+      await window.close();
+    } finally {
+      await own.stop();
+    }
+  });
+});
