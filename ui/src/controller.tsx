@@ -542,37 +542,15 @@ export class Controller {
 
   viewMenu(): MenuEntry[] {
     const s = this.settings;
-    const mode = (command: CommandId, value: ViewMode): MenuEntry => ({
-      type: 'item',
-      label: kCommandText[command].text,
-      tip: kCommandText[command].status,
-      checkKind: 'radio',
-      checked: s.viewMode === value,
-      onSelect: () => void this.run(command),
-    });
     return [
       {
         type: 'submenu',
         label: 'View',
-        items: kViewModeCommand.map(([command, value]) => mode(command, value)),
+        items: kViewModeCommand.map(([command, value]) => this.markedItem(command, 'radio', s.viewMode === value)),
       },
       { type: 'separator' },
-      {
-        type: 'item',
-        label: kCommandText[Cmd.ShowUpdatedColumn].text,
-        tip: kCommandText[Cmd.ShowUpdatedColumn].status,
-        checkKind: 'check',
-        checked: s.showUpdatedColumn,
-        onSelect: () => void this.run(Cmd.ShowUpdatedColumn),
-      },
-      {
-        type: 'item',
-        label: kCommandText[Cmd.SortByStatus].text,
-        tip: kCommandText[Cmd.SortByStatus].status,
-        checkKind: 'check',
-        checked: s.sortByStatus,
-        onSelect: () => void this.run(Cmd.SortByStatus),
-      },
+      this.markedItem(Cmd.ShowUpdatedColumn, 'check', s.showUpdatedColumn),
+      this.markedItem(Cmd.SortByStatus, 'check', s.sortByStatus),
       { type: 'separator' },
       {
         type: 'item',
@@ -583,34 +561,25 @@ export class Controller {
     ];
   }
 
+  // The item of a command whose menu entry shows a check or radio mark.
+  private markedItem(command: CommandId, checkKind: 'check' | 'radio', checked: boolean): MenuEntry {
+    return {
+      type: 'item',
+      label: kCommandText[command].text,
+      tip: kCommandText[command].status,
+      checkKind,
+      checked,
+      onSelect: () => void this.run(command),
+    };
+  }
+
   toolbarMenu(): MenuEntry[] {
     const s = this.settings;
     return [
-      {
-        type: 'item',
-        label: kCommandText[Cmd.ToolbarSmall].text,
-        tip: kCommandText[Cmd.ToolbarSmall].status,
-        checkKind: 'radio',
-        checked: !s.largeButtons,
-        onSelect: () => void this.run(Cmd.ToolbarSmall),
-      },
-      {
-        type: 'item',
-        label: kCommandText[Cmd.ToolbarLarge].text,
-        tip: kCommandText[Cmd.ToolbarLarge].status,
-        checkKind: 'radio',
-        checked: s.largeButtons,
-        onSelect: () => void this.run(Cmd.ToolbarLarge),
-      },
+      this.markedItem(Cmd.ToolbarSmall, 'radio', !s.largeButtons),
+      this.markedItem(Cmd.ToolbarLarge, 'radio', s.largeButtons),
       { type: 'separator' },
-      {
-        type: 'item',
-        label: kCommandText[Cmd.ToolbarText].text,
-        tip: kCommandText[Cmd.ToolbarText].status,
-        checkKind: 'check',
-        checked: s.buttonText,
-        onSelect: () => void this.run(Cmd.ToolbarText),
-      },
+      this.markedItem(Cmd.ToolbarText, 'check', s.buttonText),
     ];
   }
 }
