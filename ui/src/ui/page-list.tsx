@@ -249,6 +249,20 @@ export function PageList({ c }: { c: Controller }) {
     c.saveColumnWidths(page, updated);
   };
 
+  // The handle on a column's right edge, which the pointer drags and the arrow keys move.
+  const columnEdge = (which: 'page' | 'updated', name: string, width: number) => (
+    <div
+      class="column-resizer"
+      role="separator"
+      aria-orientation="vertical"
+      aria-valuenow={Math.round(width)}
+      aria-label={`${name} column width`}
+      tabIndex={0}
+      onPointerDown={(e) => startResize(which, e)}
+      onKeyDown={(e) => resizeKey(which, e)}
+    />
+  );
+
   const drop = async (e: DragEvent) => {
     e.preventDefault();
     setDragOver(false);
@@ -284,31 +298,13 @@ export function PageList({ c }: { c: Controller }) {
           <div class="column-head" aria-hidden="true" style={{ width: `${pageWidth}px` }}>
             {kPageColumn}
           </div>
-          <div
-            class="column-resizer"
-            role="separator"
-            aria-orientation="vertical"
-            aria-valuenow={Math.round(pageWidth)}
-            aria-label={`${kPageColumn} column width`}
-            tabIndex={0}
-            onPointerDown={(e) => startResize('page', e)}
-            onKeyDown={(e) => resizeKey('page', e)}
-          />
+          {columnEdge('page', kPageColumn, pageWidth)}
           {showUpdated && (
             <>
               <div class="column-head" aria-hidden="true" style={{ width: `${updatedWidth}px` }}>
                 {kUpdatedColumn}
               </div>
-              <div
-                class="column-resizer"
-                role="separator"
-                aria-orientation="vertical"
-                aria-valuenow={Math.round(updatedWidth)}
-                aria-label={`${kUpdatedColumn} column width`}
-                tabIndex={0}
-                onPointerDown={(e) => startResize('updated', e)}
-                onKeyDown={(e) => resizeKey('updated', e)}
-              />
+              {columnEdge('updated', kUpdatedColumn, updatedWidth)}
             </>
           )}
         </div>
