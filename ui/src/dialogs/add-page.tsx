@@ -5,7 +5,7 @@ import { useEffect, useRef, useState } from 'preact/hooks';
 import { ApiError } from '../api/transport';
 import type { AddMode } from '../api/types';
 import type { Controller } from '../controller';
-import { Button, Buttons, Checkbox, TextField, focusField } from '../ui/fields';
+import { Checkbox, OkCancel, TextField, focusField } from '../ui/fields';
 import { Dialog } from '../ui/modals';
 
 export const kMaxAddressLength = 2084;
@@ -73,10 +73,7 @@ function AddPageDialog({ c, options, close }: { c: Controller; options: AddPageO
         {options.mode === 'currentPage' && (
           <Checkbox label="&Do not show this window again" checked={doNotAsk} onChange={setDoNotAsk} />
         )}
-        <Buttons>
-          <Button label="OK" type="submit" disabled={busy} />
-          <Button label="Cancel" onClick={() => close(false)} />
-        </Buttons>
+        <OkCancel okDisabled={busy} onCancel={() => close(false)} />
       </form>
     </Dialog>
   );

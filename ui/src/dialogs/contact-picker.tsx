@@ -3,7 +3,7 @@
 import { useMemo, useState } from 'preact/hooks';
 import type { Contact } from '../api/types';
 import type { Controller } from '../controller';
-import { Button, Buttons, TextField } from '../ui/fields';
+import { OkCancel, TextField } from '../ui/fields';
 import { Dialog } from '../ui/modals';
 
 export const kAddressBookTitle = 'Address Book';
@@ -75,10 +75,7 @@ function ContactPicker({ contacts, close }: { contacts: Contact[]; close: (chose
           ))}
           {!shown.length && <div class="empty">{contacts.length ? 'No contact matches.' : 'The address book holds no contact with an e-mail address.'}</div>}
         </div>
-        <Buttons>
-          <Button label="OK" type="submit" disabled={!current} />
-          <Button label="Cancel" onClick={() => close(undefined)} />
-        </Buttons>
+        <OkCancel okDisabled={!current} onCancel={() => close(undefined)} />
       </form>
     </Dialog>
   );

@@ -7,7 +7,7 @@ import type { SettingValues } from '../api/types';
 import type { Controller } from '../controller';
 import { formatTime } from '../model/format';
 import { msg } from '../strings';
-import { Button, Buttons, Checkbox, Group, NumberField, Radio, TextField, focusField } from '../ui/fields';
+import { Button, Checkbox, Group, NumberField, OkCancel, Radio, TextField, focusField } from '../ui/fields';
 import { Mn, accessKey } from '../ui/mnemonic';
 import { Dialog, beep } from '../ui/modals';
 import { Tabs } from '../ui/tabs';
@@ -403,10 +403,7 @@ function OptionsSheet({ c, close }: { c: Controller; close: (saved: boolean) => 
             )}
           </Tabs>
         )}
-        <Buttons>
-          <Button label="OK" type="submit" disabled={!form || busy} />
-          <Button label="Cancel" onClick={() => close(false)} />
-        </Buttons>
+        <OkCancel okDisabled={!form || busy} onCancel={() => close(false)} />
       </form>
     </Dialog>
   );

@@ -6,7 +6,7 @@ import type { Page } from '../api/types';
 import type { Controller } from '../controller';
 import { formatTime } from '../model/format';
 import { kError, kUpdated, msg } from '../strings';
-import { Button, Buttons, Checkbox, Group, InfoRow, NumberField, TextField, focusField } from '../ui/fields';
+import { Button, Checkbox, Group, InfoRow, NumberField, OkCancel, TextField, focusField } from '../ui/fields';
 import { Dialog } from '../ui/modals';
 import { kMaxAddressLength } from './add-page';
 
@@ -128,10 +128,7 @@ function PropertiesDialog({ c, page, close }: { c: Controller; page: Page; close
             <Checkbox label="Ignore &Page Expiration Time" checked={ignoreExpires} onChange={setIgnoreExpires} />
           </Group>
         </div>
-        <Buttons>
-          <Button label="OK" type="submit" disabled={busy} />
-          <Button label="Cancel" onClick={() => close(false)} />
-        </Buttons>
+        <OkCancel okDisabled={busy} onCancel={() => close(false)} />
       </form>
     </Dialog>
   );

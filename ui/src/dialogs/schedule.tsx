@@ -4,7 +4,7 @@ import { useEffect, useRef, useState } from 'preact/hooks';
 import { ApiError } from '../api/transport';
 import type { OfflineSchedule, Weekday } from '../api/types';
 import type { Controller } from '../controller';
-import { Button, Buttons, Checkbox, NumberField, focusField } from '../ui/fields';
+import { Checkbox, NumberField, OkCancel, focusField } from '../ui/fields';
 import { Mn, accessKey } from '../ui/mnemonic';
 import { Dialog } from '../ui/modals';
 import { toNumber } from './properties';
@@ -157,10 +157,7 @@ function ScheduleDialog({ c, close }: { c: Controller; close: (saved: boolean) =
             )}
           </div>
         )}
-        <Buttons>
-          <Button label="OK" type="submit" disabled={!form || busy} />
-          <Button label="Cancel" onClick={() => close(false)} />
-        </Buttons>
+        <OkCancel okDisabled={!form || busy} onCancel={() => close(false)} />
       </form>
     </Dialog>
   );

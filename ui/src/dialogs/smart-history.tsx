@@ -5,7 +5,7 @@ import { useEffect, useState } from 'preact/hooks';
 import type { AutoSh, ProposedPage } from '../api/types';
 import type { Controller } from '../controller';
 import { msg } from '../strings';
-import { Button, Buttons, Group, Radio } from '../ui/fields';
+import { Button, Group, OkCancel, Radio } from '../ui/fields';
 import { Dialog } from '../ui/modals';
 import { ProposalRow } from '../ui/proposal-row';
 
@@ -115,10 +115,7 @@ function SmartHistoryDialog({
             </div>
           </Group>
         </div>
-        <Buttons>
-          <Button label="OK" type="submit" />
-          <Button label="Cancel" onClick={() => close(null)} />
-        </Buttons>
+        <OkCancel onCancel={() => close(null)} />
       </form>
     </Dialog>
   );

@@ -7,7 +7,7 @@ import { ApiError } from '../api/transport';
 import type { Contact, FriendMessage, MailFormat } from '../api/types';
 import type { Controller } from '../controller';
 import { msg } from '../strings';
-import { Button, Buttons, Group, Radio, TextField, focusField } from '../ui/fields';
+import { Button, Group, OkCancel, Radio, TextField, focusField } from '../ui/fields';
 import { Dialog } from '../ui/modals';
 import { openContactPicker } from './contact-picker';
 
@@ -186,10 +186,7 @@ function TellAFriendDialog({
           <Radio label="&HTML" name="format" checked={fields.format === 'html'} onSelect={() => setFormat('html')} />
           <Radio label="&Plain Text" name="format" checked={fields.format === 'plainText'} onSelect={() => setFormat('plainText')} />
         </Group>
-        <Buttons>
-          <Button label="OK" type="submit" disabled={busy} />
-          <Button label="Cancel" onClick={() => close(false)} />
-        </Buttons>
+        <OkCancel okDisabled={busy} onCancel={() => close(false)} />
       </form>
     </Dialog>
   );

@@ -186,6 +186,16 @@ export function Buttons({ children }: { children: ComponentChildren }) {
   return <div class="buttons">{children}</div>;
 }
 
+// The OK button, which submits the dialog's form, and Cancel.
+export function OkCancel({ okDisabled, onCancel }: { okDisabled?: boolean; onCancel: () => void }) {
+  return (
+    <Buttons>
+      <Button label="OK" type="submit" disabled={okDisabled} />
+      <Button label="Cancel" onClick={onCancel} />
+    </Buttons>
+  );
+}
+
 export function Button({
   label,
   onClick,
