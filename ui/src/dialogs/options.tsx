@@ -118,6 +118,42 @@ function writeValues(form: Form, host: boolean): SettingValues {
   return values;
 }
 
+// A choice of the schedule: check every so many minutes or hours, with the count beside it.
+function EveryRow(props: {
+  label: string;
+  unit: string;
+  field: 'minutes' | 'hours';
+  interval: number;
+  fallback: string;
+  max: number;
+  form: Form;
+  set: (change: Partial<Form>) => void;
+}) {
+  const { label, unit, field, interval, fallback, max, form, set } = props;
+  const unitId = `unit-${field}`;
+  return (
+    <div class="radio-with-field">
+      <Radio
+        label={label}
+        name="Interval"
+        describedBy={unitId}
+        checked={form.Interval === interval}
+        onSelect={() => set({ Interval: interval, [field]: form[field] || fallback })}
+      />
+      <NumberField
+        label={unit}
+        labelId={unitId}
+        name={field}
+        value={form[field]}
+        min={1}
+        max={max}
+        disabled={form.Interval !== interval}
+        onInput={(v) => set({ [field]: v })}
+      />
+    </div>
+  );
+}
+
 export function openOptions(c: Controller): Promise<boolean> {
   return c.modals.open<boolean>((close) => <OptionsSheet c={c} close={close} />);
 }
@@ -273,32 +309,8 @@ function OptionsSheet({ c, close }: { c: Controller; close: (saved: boolean) => 
                 <Group legend="Check for updates">
                   <div role="radiogroup" aria-label="Check for updates" class="choices">
                     <Radio label="N&one" name="Interval" checked={form.Interval === 0} onSelect={() => set({ Interval: 0 })} />
-                    <div class="radio-with-field">
-                      <Radio label="&Every" name="Interval" describedBy="unit-minutes" checked={form.Interval === 1} onSelect={() => set({ Interval: 1, minutes: form.minutes || '30' })} />
-                      <NumberField
-                        label="Minutes"
-                        labelId="unit-minutes"
-                        name="minutes"
-                        value={form.minutes}
-                        min={1}
-                        max={59}
-                        disabled={form.Interval !== 1}
-                        onInput={(v) => set({ minutes: v })}
-                      />
-                    </div>
-                    <div class="radio-with-field">
-                      <Radio label="E&very" name="Interval" describedBy="unit-hours" checked={form.Interval === 2} onSelect={() => set({ Interval: 2, hours: form.hours || '1' })} />
-                      <NumberField
-                        label="Hours"
-                        labelId="unit-hours"
-                        name="hours"
-                        value={form.hours}
-                        min={1}
-                        max={23}
-                        disabled={form.Interval !== 2}
-                        onInput={(v) => set({ hours: v })}
-                      />
-                    </div>
+                    <EveryRow label="&Every" unit="Minutes" field="minutes" interval={1} fallback="30" max={59} form={form} set={set} />
+                    <EveryRow label="E&very" unit="Hours" field="hours" interval={2} fallback="1" max={23} form={form} set={set} />
                   </div>
                 </Group>
                 <Group legend="Schedule Status">
