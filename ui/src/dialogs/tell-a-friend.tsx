@@ -2,6 +2,7 @@
 // fields, remembers the sender and builds the recommendation address; a refusal keeps the dialog
 // open with the focus on the field at fault. "Import" takes the friend from a vCard file the user
 // picks, "Import MAPI" from the mail program's address book.
+import type { ComponentProps } from 'preact';
 import { useRef, useState } from 'preact/hooks';
 import { ApiError } from '../api/transport';
 import type { Contact, FriendMessage, MailFormat } from '../api/types';
@@ -56,6 +57,18 @@ function TellAFriendDialog({
   const filePicker = useRef<HTMLInputElement>(null);
   const set = (name: Exclude<keyof FriendMessage, 'format'>) => (value: string) => setFields((f) => ({ ...f, [name]: value }));
   const setFormat = (format: MailFormat) => setFields((f) => ({ ...f, format }));
+  // A field of the message, marked when sending finds it wrong.
+  const field = (label: string, name: Exclude<keyof FriendMessage, 'format'>, extra: Partial<ComponentProps<typeof TextField>>) => (
+    <TextField
+      label={label}
+      name={name}
+      value={fields[name]}
+      onInput={set(name)}
+      maxLength={kMaxFieldChars}
+      invalid={invalid === name}
+      {...extra}
+    />
+  );
 
   const takeContact = (contact: Contact | undefined) => {
     if (!contact) return;
@@ -122,23 +135,8 @@ function TellAFriendDialog({
       <form ref={form} noValidate onSubmit={submit}>
         <p class="note">Recommend Tidewell to a friend. Your own name and address are remembered for the next time.</p>
         <Group legend="To">
-          <TextField
-            label="&Name:"
-            name="toName"
-            value={fields.toName}
-            onInput={set('toName')}
-            maxLength={kMaxFieldChars}
-            autoFocus
-            invalid={invalid === 'toName'}
-          />
-          <TextField
-            label="&Address:"
-            name="toAddress"
-            value={fields.toAddress}
-            onInput={set('toAddress')}
-            maxLength={Math.max(kMaxFieldChars, fields.toAddress.length)}
-            invalid={invalid === 'toAddress'}
-          />
+          {field('&Name:', 'toName', { autoFocus: true })}
+          {field('&Address:', 'toAddress', { maxLength: Math.max(kMaxFieldChars, fields.toAddress.length) })}
           <div class="import-row">
             <Button label="&Import" title="Take the friend from a vCard file (.vcf)" onClick={() => filePicker.current?.click()} />
             <Button
@@ -163,24 +161,8 @@ function TellAFriendDialog({
           </div>
         </Group>
         <Group legend="From">
-          <TextField
-            label="Nam&e:"
-            name="fromName"
-            value={fields.fromName}
-            onInput={set('fromName')}
-            maxLength={kMaxFieldChars}
-            invalid={invalid === 'fromName'}
-            autoComplete="name"
-          />
-          <TextField
-            label="A&ddress:"
-            name="fromAddress"
-            value={fields.fromAddress}
-            onInput={set('fromAddress')}
-            maxLength={kMaxFieldChars}
-            invalid={invalid === 'fromAddress'}
-            autoComplete="email"
-          />
+          {field('Nam&e:', 'fromName', { autoComplete: 'name' })}
+          {field('A&ddress:', 'fromAddress', { autoComplete: 'email' })}
         </Group>
         <Group legend="Format" class="choices-row">
           <Radio label="&HTML" name="format" checked={fields.format === 'html'} onSelect={() => setFormat('html')} />
