@@ -3,6 +3,8 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <string>
+#include <string_view>
 
 #include "api/event_feed.h"
 #include "service/guard.h"
@@ -36,6 +38,17 @@ constexpr std::string_view kUiNotBuilt =
 void Refuse(httplib::Response& response, int status, std::string_view text) {
   response.status = status;
   response.set_content(std::string(text) + "\n", "text/plain; charset=utf-8");
+}
+
+// The HTTP library compresses a plain body for a browser that accepts brotli, at brotli's slowest
+// setting: a fifth of a second for the UI's script, to save nothing on loopback. A body given by a
+// provider of known length goes out as it is. (The server stops writing such a body when it
+// stops, so API replies stay plain bodies.)
+void SendUncompressed(httplib::Response& response, std::string_view bytes, std::string_view type) {
+  response.set_content_provider(bytes.size(), std::string(type),
+                                [bytes](size_t offset, size_t length, httplib::DataSink& sink) {
+                                  return sink.write(bytes.data() + offset, length);
+                                });
 }
 
 std::string EventText(const std::vector<api::EventMessage>& events) {
@@ -195,7 +208,8 @@ void HttpService::Call(const httplib::Request& request, httplib::Response& respo
         "application/json");
     return;
   }
-  // Moved in, not copied: the page list is megabytes.
+  // Moved in, not copied: the page list is megabytes. A plain body, so that the reply to a call
+  // that ends the service is still written while the server stops.
   response.set_header("Content-Type", "application/json");
   response.body = dispatcher_.Handle(*parsed);
 }
@@ -254,7 +268,7 @@ void HttpService::ServeUi(const httplib::Request& request, httplib::Response& re
     return Refuse(response, kNotFound, "Not found.");
   }
   response.set_header("Content-Security-Policy", std::string(kContentSecurityPolicy));
-  response.set_content(std::string(file->bytes), std::string(ContentTypeOf(file->path)));
+  SendUncompressed(response, file->bytes, ContentTypeOf(file->path));
 }
 
 }  // namespace tw::service

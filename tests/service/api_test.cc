@@ -182,6 +182,20 @@ TEST_F(ApiTest, ChangesOfOtherProcessesReachTheStream) {
   EXPECT_EQ((*options)["values"]["PDB"], folder());
 }
 
+// A browser accepts brotli; compressing at its slowest setting kept the window waiting for its
+// script, to save nothing on loopback. The UI's files go out as they are.
+TEST_F(ApiTest, TheUiGoesOutUncompressedWhateverTheBrowserAccepts) {
+  httplib::Client client = service_.Client();
+  httplib::Headers browser = service_.Authorized();
+  browser.emplace("Accept-Encoding", "gzip, deflate, br");
+  httplib::Result index = client.Get("/", browser);
+  ASSERT_TRUE(index);
+  EXPECT_EQ(index->status, 200);
+  EXPECT_FALSE(index->has_header("Content-Encoding"));
+  EXPECT_EQ(index->get_header_value("Content-Length"), std::to_string(index->body.size()));
+  EXPECT_NE(index->body.find("<html"), std::string::npos);
+}
+
 TEST_F(ApiTest, MalformedCallsAreNamed) {
   Json error = service_.CallError("pages.nothing");
   EXPECT_EQ(error["code"], "unknown-method");
