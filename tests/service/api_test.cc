@@ -183,8 +183,9 @@ TEST_F(ApiTest, ChangesOfOtherProcessesReachTheStream) {
 }
 
 // A browser accepts brotli; compressing at its slowest setting kept the window waiting for its
-// script, to save nothing on loopback. The UI's files go out as they are.
-TEST_F(ApiTest, TheUiGoesOutUncompressedWhateverTheBrowserAccepts) {
+// script, and a long page list for seconds, to save nothing on loopback. The UI's files and the
+// API's replies go out as they are.
+TEST_F(ApiTest, TheUiAndTheApiGoOutUncompressedWhateverTheBrowserAccepts) {
   httplib::Client client = service_.Client();
   httplib::Headers browser = service_.Authorized();
   browser.emplace("Accept-Encoding", "gzip, deflate, br");
@@ -194,6 +195,13 @@ TEST_F(ApiTest, TheUiGoesOutUncompressedWhateverTheBrowserAccepts) {
   EXPECT_FALSE(index->has_header("Content-Encoding"));
   EXPECT_EQ(index->get_header_value("Content-Length"), std::to_string(index->body.size()));
   EXPECT_NE(index->body.find("<html"), std::string::npos);
+
+  const Json call = {{"id", 1}, {"method", "pages.list"}, {"params", Json::object()}};
+  httplib::Result reply = client.Post("/api", browser, call.dump(), "application/json");
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->status, 200);
+  EXPECT_FALSE(reply->has_header("Content-Encoding"));
+  EXPECT_TRUE(Json::parse(reply->body, nullptr, false).contains("result")) << reply->body;
 }
 
 TEST_F(ApiTest, MalformedCallsAreNamed) {
