@@ -15,6 +15,7 @@ import {
   messageBox,
   openUi,
   pageItem,
+  pressRefresh,
   selectThroughItemMenu,
   waitFor,
 } from './support/ui.mjs';
@@ -51,7 +52,7 @@ describe('adding a page', () => {
     await waitFor(async () => (await backend.api('pages.list')).pages.some((p) => p.title === 'Harbour news' && !p.error), 'first check');
 
     web.set('/news', '<p>second edition</p>');
-    await page.keyboard.press('F5');
+    await pressRefresh(page);
     const updated = dialog(page, 'Updated Pages - Tidewell');
     await updated.waitFor();
     assert.equal((await item.getAttribute('aria-description')).split(', ')[0], 'Updated');

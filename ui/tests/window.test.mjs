@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import { after, afterEach, before, describe, test } from 'node:test';
 import { kBackendKind, startBackend } from './support/backend.mjs';
 import { launchBrowser } from './support/browser.mjs';
-import { checkAndWait, closeAll, dialog, listedTitles, openUi, pageItem, waitFor } from './support/ui.mjs';
+import { checkAndWait, closeAll, dialog, listedTitles, openUi, pageItem, pressRefresh, waitFor } from './support/ui.mjs';
 import { startWebServer } from './support/web-server.mjs';
 
 let web;
@@ -330,7 +330,7 @@ describe('notifications', () => {
     await checkOnce();
     await closeAll(page);
     web.set('/n1', '<p>one changed</p>');
-    await page.keyboard.press('F5');
+    await pressRefresh(page);
     const updated = dialog(page, 'Updated Pages - Tidewell');
     await updated.getByRole('button', { name: 'Notify one' }).waitFor();
     web.set('/n2', '<p>two changed</p>');

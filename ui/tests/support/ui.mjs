@@ -94,6 +94,14 @@ export async function closeAll(page) {
   }
 }
 
+// F5 as a user presses it: once the window offers Refresh again. While the window still shows a
+// check running, F5 stops it instead, and the service may have ended a pass before the window
+// has heard so.
+export async function pressRefresh(page) {
+  await page.getByRole('toolbar').getByRole('button', { name: 'Refresh' }).waitFor();
+  await page.keyboard.press('F5');
+}
+
 // Runs one check pass through the service and waits until it has fetched each of `paths` and
 // ended, whatever else it checks.
 export async function checkAndWait(backend, web, paths) {
